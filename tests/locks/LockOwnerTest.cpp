@@ -1,0 +1,140 @@
+// Owner lookups against real second processes under the running system.
+
+#include "locks/HandleOwner.h"
+#include "tests/locks/NtDllOverride.h"
+#include "tests/support/HolderProcess.h"
+#include "tests/support/TempDir.h"
+#include "win32/ScopedHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
+
+namespace {
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
+}
+
+TEST(LockOwnerTest, FileHeldWithoutSharingIsReportedWithItsHolder)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"held file.txt", "secret");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+    ASSERT_EQ(1u, holder.Handles().size());
+
+    for (const std::wstring& asked : {file, L"\\\\?\\" + file}) {
+        LockOwnerInfo owner = {};
+        ASSERT_TRUE(FindHandleOwner(asked, owner)) << "for " << std::string(asked.begin(), asked.end());
+        EXPECT_STREQ(L"LockHolder.exe", owner.ProcessName);
+        EXPECT_EQ(holder.Pid(), owner.ProcessId);
+        EXPECT_EQ(holder.Handles()[0], owner.Handle);
+    }
+}
+
+TEST(LockOwnerTest, NamesAreComparedWholeAndWithTheirCase)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"report.txt", "x");
+    dir.WriteFile(L"report.txt.bak", "x");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+
+    LockOwnerInfo owner = {};
+    std::wstring upper = file;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
+    EXPECT_FALSE(FindHandleOwner(upper, owner));
+    EXPECT_FALSE(FindHandleOwner(file + L".bak", owner));
+    EXPECT_FALSE(FindHandleOwner(file.substr(0, file.size() - 1), owner));
+    EXPECT_TRUE(FindHandleOwner(file, owner));
+}
+
+TEST(LockOwnerTest, FolderIsFoundThroughItsOwnHandleOnly)
+{
+    TempDir dir;
+    const std::wstring current = dir.MakeFolder(L"current");
+    const std::wstring busy = dir.MakeFolder(L"busy");
+    const std::wstring inside = dir.WriteFile(L"busy\\inside.txt", "x");
+
+    HolderProcess cwdHolder;
+    ASSERT_TRUE(cwdHolder.Start(L"cd " + Quoted(current)));
+    HolderProcess fileHolder;
+    ASSERT_TRUE(fileHolder.Start(L"open " + Quoted(inside)));
+
+    // As the engine passes folders: long form with a final separator.
+    LockOwnerInfo owner = {};
+    ASSERT_TRUE(FindHandleOwner(L"\\\\?\\" + current + L"\\", owner));
+    EXPECT_EQ(cwdHolder.Pid(), owner.ProcessId);
+    EXPECT_STREQ(L"LockHolder.exe", owner.ProcessName);
+
+    // A file open inside a folder does not make the folder match.
+    EXPECT_FALSE(FindHandleOwner(L"\\\\?\\" + busy + L"\\", owner));
+}
+
+TEST(LockOwnerTest, FreePathHasNoOwnerAndLeavesTheRecordAlone)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"free.txt", "x");
+    LockOwnerInfo owner = {};
+    owner.ProcessId = 77;
+    EXPECT_FALSE(FindHandleOwner(file, owner));
+    EXPECT_EQ(77u, owner.ProcessId);
+}
+
+TEST(LockOwnerTest, OwnProcessIsExaminedLikeAnyOther)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"mine.txt", "x");
+    UniqueFile mine(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(mine);
+    LockOwnerInfo owner = {};
+    ASSERT_TRUE(FindHandleOwner(file, owner));
+    EXPECT_EQ(::GetCurrentProcessId(), owner.ProcessId);
+    EXPECT_EQ(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(mine.Get())), owner.Handle);
+}
+
+// Answers the process-list query with the system process alone; all else goes to the system.
+INtDll::NtQuerySystemInformationFn g_realQuery = nullptr;
+
+NTSTATUS NTAPI QueryWithoutTheHolder(ULONG infoClass, PVOID buffer, ULONG length, PULONG returned)
+{
+    if (infoClass != kSystemProcessInformation)
+        return g_realQuery(infoClass, buffer, length, returned);
+    if (length < 512)
+        return kStatusInfoLengthMismatch;
+    std::memset(buffer, 0, 512);
+    const size_t ptr = sizeof(void*);
+    static const wchar_t kName[] = L"System";
+    auto* bytes = static_cast<BYTE*>(buffer);
+    const USHORT nameLength = sizeof(kName) - sizeof(wchar_t);
+    const ULONG_PTR nameAddress = reinterpret_cast<ULONG_PTR>(bytes + 256);
+    const ULONG_PTR pid = 4;
+    std::memcpy(bytes + 56, &nameLength, sizeof(nameLength));
+    std::memcpy(bytes + 56 + ptr, &nameAddress, ptr);
+    std::memcpy(bytes + (ptr == 8 ? 80 : 68), &pid, ptr);
+    std::memcpy(bytes + 256, kName, sizeof(kName));
+    return kStatusSuccess;
+}
+
+TEST(LockOwnerTest, HolderMissingFromTheProcessListIsUnknown)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"held.txt", "x");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+
+    NtDllOverride restore;
+    g_realQuery = restore.RealQuerySystemInformation();
+    INtDll::NtQuerySystemInformation = QueryWithoutTheHolder;
+    LockOwnerInfo owner = {};
+    ASSERT_TRUE(FindHandleOwner(file, owner));
+    EXPECT_STREQ(L"<unknown>", owner.ProcessName);
+    EXPECT_EQ(holder.Pid(), owner.ProcessId);
+    EXPECT_EQ(holder.Handles()[0], owner.Handle);
+}
+
+} // namespace

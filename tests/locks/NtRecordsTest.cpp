@@ -1,0 +1,221 @@
+#include "locks/NtRecords.h"
+#include "tests/locks/RecordBuffer.h"
+
+#include <gtest/gtest.h>
+
+using NtRecords::Layout;
+
+namespace {
+
+class NtRecordsTest : public ::testing::TestWithParam<Layout> {
+protected:
+    bool Is64() const { return GetParam() == Layout::Bits64; }
+    size_t ProcessIdOffset() const { return Is64() ? 80 : 68; }
+
+    // Process records 256 bytes apart, each followed by nothing; names stored from 2048 on.
+    void PutProcess(RecordBuffer& b, size_t at, ULONG next, ULONG pid, const std::wstring& name, size_t nameAt)
+    {
+        b.Put<ULONG>(at, next);
+        b.PutPointer(at + ProcessIdOffset(), pid);
+        b.PutCountedString(at + 56, name, nameAt);
+    }
+};
+
+TEST_P(NtRecordsTest, ProcessChainIndexesEveryRecordUpToTheLastAndLaterIdsWin)
+{
+    RecordBuffer b(GetParam(), 4096);
+    PutProcess(b, 0, 256, 4, L"System", 2048);
+    PutProcess(b, 256, 256, 100, L"first.exe", 2100);
+    PutProcess(b, 512, 512, 100, L"second.exe", 2200);
+    PutProcess(b, 1024, 0, 200, L"last.exe", 2300);
+    // A record behind the last one must not be reached.
+    PutProcess(b, 1280, 0, 300, L"beyond.exe", 2400);
+
+    std::map<ULONG, size_t> byPid;
+    ASSERT_TRUE(NtRecords::IndexProcessChain(b.Data(), b.Size(), GetParam(), byPid));
+    EXPECT_EQ((std::map<ULONG, size_t>{{4, 0}, {100, 512}, {200, 1024}}), byPid);
+
+    std::wstring name;
+    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), byPid[100], GetParam(), name));
+    EXPECT_EQ(L"second.exe", name);
+    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), byPid[200], GetParam(), name));
+    EXPECT_EQ(L"last.exe", name);
+}
+
+TEST_P(NtRecordsTest, ProcessChainLeavingTheBufferIsRejected)
+{
+    RecordBuffer b(GetParam(), 1024);
+    PutProcess(b, 0, 1000, 4, L"System", 600);
+    std::map<ULONG, size_t> byPid;
+    EXPECT_FALSE(NtRecords::IndexProcessChain(b.Data(), b.Size(), GetParam(), byPid));
+    EXPECT_TRUE(byPid.empty());
+}
+
+TEST_P(NtRecordsTest, ImageNameWithNullOrForeignPointerIsNotRead)
+{
+    RecordBuffer b(GetParam(), 1024);
+    b.PutPointer(ProcessIdOffset(), 0); // the idle process: no name at all
+    std::wstring name = L"unchanged";
+    EXPECT_FALSE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+
+    b.Put<uint16_t>(56, 8);
+    b.PutPointer(56 + b.PointerSize(), 0x10); // points outside the buffer
+    EXPECT_FALSE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+    EXPECT_EQ(L"unchanged", name);
+}
+
+TEST_P(NtRecordsTest, ImageNameStopsAtItsLengthAndAtTheBufferEnd)
+{
+    RecordBuffer b(GetParam(), 520);
+    b.PutCountedString(56, L"abc.exe", 500);
+    b.Put<uint16_t>(56, 6); // length says three characters
+    std::wstring name;
+    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+    EXPECT_EQ(L"abc", name);
+
+    b.Put<uint16_t>(56, 200); // runs past the end: the text ends with the buffer
+    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+    EXPECT_EQ(L"abc.exe", name);
+}
+
+TEST_P(NtRecordsTest, HandleTableEntriesAreReadWithTheirWidths)
+{
+    const size_t header = (Is64() ? 8u : 4u);
+    const size_t entry = Is64() ? 24 : 16;
+    RecordBuffer b(GetParam(), header + 2 * entry);
+    b.Put<ULONG>(0, 2);
+    b.Put<ULONG>(header, 1234);
+    b.Put<uint16_t>(header + 4, 0x011C);
+    b.Put<uint16_t>(header + 6, 0xFFFC);
+    b.PutPointer(header + 8, 0x8123ABCDull);
+    b.Put<ULONG>(header + 8 + b.PointerSize(), 0x0012019F);
+    b.Put<ULONG>(header + entry, 8);
+
+    std::vector<NtRecords::SystemHandle> entries;
+    ASSERT_TRUE(NtRecords::ParseHandleTable(b.Data(), b.Size(), GetParam(), entries));
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ(1234u, entries[0].ProcessId);
+    EXPECT_EQ(0x011C, entries[0].ObjectType);
+    EXPECT_EQ(0xFFFCu, entries[0].HandleValue);
+    EXPECT_EQ(0x8123ABCDull, entries[0].ObjectAddress);
+    EXPECT_EQ(0x0012019Fu, entries[0].GrantedAccess);
+    EXPECT_EQ(8u, entries[1].ProcessId);
+}
+
+TEST_P(NtRecordsTest, HandleTableCountMustFitTheBuffer)
+{
+    const size_t header = (Is64() ? 8u : 4u);
+    RecordBuffer empty(GetParam(), header);
+    std::vector<NtRecords::SystemHandle> entries(1);
+    EXPECT_TRUE(NtRecords::ParseHandleTable(empty.Data(), empty.Size(), GetParam(), entries));
+    EXPECT_TRUE(entries.empty());
+
+    RecordBuffer truncated(GetParam(), header + 20);
+    truncated.Put<ULONG>(0, 2);
+    EXPECT_FALSE(NtRecords::ParseHandleTable(truncated.Data(), truncated.Size(), GetParam(), entries));
+    RecordBuffer huge(GetParam(), 64);
+    huge.Put<ULONG>(0, 0xFFFFFFFF);
+    EXPECT_FALSE(NtRecords::ParseHandleTable(huge.Data(), huge.Size(), GetParam(), entries));
+}
+
+TEST_P(NtRecordsTest, ExtendedHandleTableKeepsFullValues)
+{
+    const size_t ptr = Is64() ? 8 : 4;
+    const size_t entry = 3 * ptr + 16;
+    RecordBuffer b(GetParam(), 2 * ptr + 2 * entry);
+    b.PutPointer(0, 2);
+    size_t at = 2 * ptr;
+    b.PutPointer(at, 0xFEED0000);          // object
+    b.PutPointer(at + ptr, 70000);         // process id beyond 16 bits
+    b.PutPointer(at + 2 * ptr, 0x12344);   // handle value beyond 16 bits
+    b.Put<ULONG>(at + 3 * ptr, 0x00100080); // access
+    b.Put<uint16_t>(at + 3 * ptr + 6, 37);  // type number
+    b.Put<ULONG>(at + 3 * ptr + 8, 0x02);   // attributes
+    at += entry;
+    b.PutPointer(at + ptr, 4);
+    b.PutPointer(at + 2 * ptr, 8);
+
+    std::vector<NtRecords::SystemHandle> entries;
+    ASSERT_TRUE(NtRecords::ParseExtendedHandleTable(b.Data(), b.Size(), GetParam(), entries));
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ(70000u, entries[0].ProcessId);
+    EXPECT_EQ(0x12344u, entries[0].HandleValue);
+    EXPECT_EQ(0x0225, entries[0].ObjectType);
+    EXPECT_EQ(0x00100080u, entries[0].GrantedAccess);
+    EXPECT_EQ(0xFEED0000ull, entries[0].ObjectAddress);
+    EXPECT_EQ(4u, entries[1].ProcessId);
+    EXPECT_EQ(8u, entries[1].HandleValue);
+}
+
+TEST(NtRecordsWideTest, ExtendedEntryWhoseValuesDoNotFitIsDropped)
+{
+    RecordBuffer b(Layout::Bits64, 16 + 2 * 40);
+    b.PutPointer(0, 2);
+    b.PutPointer(16 + 8, 0x100000004ull); // process id wider than 32 bits
+    b.PutPointer(16 + 16, 8);
+    b.PutPointer(56 + 8, 4);
+    b.PutPointer(56 + 16, 0x100000008ull); // handle value wider than 32 bits
+    std::vector<NtRecords::SystemHandle> entries;
+    ASSERT_TRUE(NtRecords::ParseExtendedHandleTable(b.Data(), b.Size(), Layout::Bits64, entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST_P(NtRecordsTest, TypeNameIsTakenBehindTheFixedPartUpToItsLength)
+{
+    const size_t at = Is64() ? 104 : 96;
+    RecordBuffer b(GetParam(), at + 64);
+    b.PutCountedString(0, L"File", at);
+    std::wstring name;
+    ASSERT_TRUE(NtRecords::ParseTypeName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"File", name);
+
+    // Whatever follows the counted length is not part of the name.
+    b.PutText(at, L"Filesystem");
+    ASSERT_TRUE(NtRecords::ParseTypeName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"File", name);
+
+    RecordBuffer shortRecord(GetParam(), at - 8);
+    EXPECT_FALSE(NtRecords::ParseTypeName(shortRecord.Data(), shortRecord.Size(), GetParam(), name));
+}
+
+TEST_P(NtRecordsTest, ObjectNameEmptyNullAndText)
+{
+    RecordBuffer b(GetParam(), 256);
+    std::wstring name = L"x";
+    ASSERT_TRUE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"", name); // both lengths zero
+
+    b.Put<uint16_t>(0, 10);
+    name = L"x";
+    ASSERT_TRUE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"", name); // lengths set, pointer null
+
+    b.PutCountedString(0, L"\\Device\\HarddiskVolume1\\dir", 32);
+    ASSERT_TRUE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"\\Device\\HarddiskVolume1\\dir", name);
+
+    b.PutPointer(b.PointerSize(), 0x20); // outside the buffer
+    name = L"unchanged";
+    EXPECT_FALSE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
+    EXPECT_EQ(L"unchanged", name);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLayouts, NtRecordsTest, ::testing::Values(Layout::Bits32, Layout::Bits64),
+                         [](const ::testing::TestParamInfo<Layout>& info) {
+                             return info.param == Layout::Bits64 ? "Bits64" : "Bits32";
+                         });
+
+TEST(NtRecordsFileNameTest, CountedBytesWithoutTerminator)
+{
+    RecordBuffer b(Layout::Bits32, 32);
+    b.Put<ULONG>(0, 8);
+    b.PutText(4, L"\\a.txt");
+    std::wstring name;
+    ASSERT_TRUE(NtRecords::ParseFileNameInformation(b.Data(), b.Size(), name));
+    EXPECT_EQ(L"\\a.t", name);
+
+    b.Put<ULONG>(0, 29); // more bytes than the buffer holds
+    EXPECT_FALSE(NtRecords::ParseFileNameInformation(b.Data(), b.Size(), name));
+}
+
+} // namespace

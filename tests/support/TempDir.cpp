@@ -1,0 +1,82 @@
+#include "tests/support/TempDir.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+std::atomic<unsigned> g_counter{0};
+}
+
+TempDir::TempDir()
+{
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    for (;;) {
+        m_path = std::wstring(temp) + L"morvane-" + std::to_wstring(::GetCurrentProcessId()) + L"-"
+                 + std::to_wstring(g_counter++);
+        if (::CreateDirectoryW(m_path.c_str(), nullptr))
+            break;
+    }
+}
+
+TempDir::~TempDir()
+{
+    RemoveTree(m_path);
+}
+
+std::wstring TempDir::WriteFile(const std::wstring& name, const std::string& content) const
+{
+    const std::wstring path = *this / name;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        ::CloseHandle(h);
+    }
+    return path;
+}
+
+std::wstring TempDir::MakeFolder(const std::wstring& name) const
+{
+    const std::wstring path = *this / name;
+    ::CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!::DeleteFileW(path.c_str()))
+            ::RemoveDirectoryW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                RemoveTree(path + L"\\" + name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
+std::wstring ExecutableDirectory()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, length);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}

@@ -1,0 +1,29 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it.
+
+#include <string>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // Full path, without a final separator.
+    const std::wstring& Path() const { return m_path; }
+    std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+    // Creates (or replaces) a file below the folder and returns its full path.
+    std::wstring WriteFile(const std::wstring& name, const std::string& content) const;
+    std::wstring MakeFolder(const std::wstring& name) const;
+
+private:
+    std::wstring m_path;
+};
+
+bool PathExists(const std::wstring& path);
+// Removes a file or a folder tree, clearing attributes that would refuse it.
+void RemoveTree(const std::wstring& path);
+// The folder of the running executable, with a final separator.
+std::wstring ExecutableDirectory();

@@ -1,0 +1,77 @@
+// A second process for the lock tests: holds files and folders open as told on its command
+// line, prints the handle values, then answers questions on standard input until it closes.
+//
+//   LockHolder open <file>        open for read/write with no sharing
+//   LockHolder share <file> <n>   open n handles with full sharing
+//   LockHolder cd <folder>        make the folder the current directory
+//
+// Prints "handle <value>" for every handle opened, then "ready". Input lines:
+//   valid <value>   answers "yes" when the handle is still open in this process, else "no"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+HANDLE Open(const wchar_t* path, DWORD share)
+{
+    return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+void PrintHandle(HANDLE h)
+{
+    std::printf("handle %lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(h)));
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"open") == 0 && i + 1 < argc) {
+            HANDLE h = Open(argv[++i], 0);
+            if (h == INVALID_HANDLE_VALUE) {
+                std::printf("error %lu\n", ::GetLastError());
+                return 1;
+            }
+            PrintHandle(h);
+        } else if (std::wcscmp(argv[i], L"share") == 0 && i + 2 < argc) {
+            const wchar_t* path = argv[++i];
+            const long count = std::wcstol(argv[++i], nullptr, 10);
+            for (long n = 0; n < count; ++n) {
+                if (Open(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) == INVALID_HANDLE_VALUE) {
+                    std::printf("error %lu\n", ::GetLastError());
+                    return 1;
+                }
+            }
+        } else if (std::wcscmp(argv[i], L"cd") == 0 && i + 1 < argc) {
+            if (!::SetCurrentDirectoryW(argv[++i])) {
+                std::printf("error %lu\n", ::GetLastError());
+                return 1;
+            }
+        } else {
+            std::printf("error usage\n");
+            return 2;
+        }
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    char line[256];
+    while (std::fgets(line, sizeof line, stdin)) {
+        unsigned long value = 0;
+        if (std::sscanf(line, "valid %lu", &value) == 1) {
+            DWORD flags = 0;
+            const bool open = ::GetHandleInformation(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value)), &flags);
+            std::printf("%s\n", open ? "yes" : "no");
+        } else {
+            std::printf("error input\n");
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
