@@ -4,11 +4,14 @@
 //   LockHolder open <file>        open for read/write with no sharing
 //   LockHolder share <file> <n>   open n handles with full sharing
 //   LockHolder cd <folder>        make the folder the current directory
+//   LockHolder deny <mask>        refuse these process access rights (hex) to everyone
 //
 // Prints "handle <value>" for every handle opened, then "ready". Input lines:
 //   valid <value>   answers "yes" when the handle is still open in this process, else "no"
 
 #include <windows.h>
+
+#include <aclapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +23,23 @@ namespace {
 HANDLE Open(const wchar_t* path, DWORD share)
 {
     return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// Denies the rights in mask to everyone and allows every other right, on this process.
+bool DenyProcessAccess(DWORD mask)
+{
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return false;
+    BYTE buffer[256];
+    auto* acl = reinterpret_cast<ACL*>(buffer);
+    const bool ok = ::InitializeAcl(acl, sizeof(buffer), ACL_REVISION) && ::AddAccessDeniedAce(acl, ACL_REVISION, mask, everyone)
+                    && ::AddAccessAllowedAce(acl, ACL_REVISION, PROCESS_ALL_ACCESS, everyone)
+                    && ::SetSecurityInfo(::GetCurrentProcess(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                         nullptr, acl, nullptr) == ERROR_SUCCESS;
+    ::FreeSid(everyone);
+    return ok;
 }
 
 void PrintHandle(HANDLE h)
@@ -47,6 +67,11 @@ int wmain(int argc, wchar_t** argv)
                     std::printf("error %lu\n", ::GetLastError());
                     return 1;
                 }
+            }
+        } else if (std::wcscmp(argv[i], L"deny") == 0 && i + 1 < argc) {
+            if (!DenyProcessAccess(std::wcstoul(argv[++i], nullptr, 16))) {
+                std::printf("error %lu\n", ::GetLastError());
+                return 1;
             }
         } else if (std::wcscmp(argv[i], L"cd") == 0 && i + 1 < argc) {
             if (!::SetCurrentDirectoryW(argv[++i])) {

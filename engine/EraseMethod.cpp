@@ -1,0 +1,88 @@
+#include "engine/EraseMethod.h"
+
+#include "engine/EraseMethodDOD.h"
+#include "engine/EraseMethodFirstLast2KB.h"
+#include "engine/EraseMethodGutmann.h"
+#include "engine/EraseMethodRandom.h"
+#include "engine/EraseMethodSchneier7Pass.h"
+
+#include <new>
+
+const EraseMethodInfo kEraseMethods[kEraseMethodCount] = {
+    {L"Guttmann (35 passes)", 35},
+    {L"US DoD 5220.22-M (8-306. / E, C and E) (7 passes)", 7},
+    {L"US DoD 5220.22-M (8-306. / E) (3 passes)", 3},
+    {L"Pseudorandom Data (1 pass)", 1},
+    {L"Only first and last 2KB (1 pass)", 1},
+    {L"Schneier's 7 pass (7 passes)", 7},
+};
+
+namespace {
+
+bool IsKnownMethod(int methodId)
+{
+    return methodId >= 1 && methodId <= kEraseMethodCount;
+}
+
+int32_t Percent(ULONGLONG part, ULONGLONG whole)
+{
+    // A job whose size could not be read has no usable whole.
+    if (whole == 0)
+        return 0;
+    return static_cast<int32_t>(static_cast<double>(part) / static_cast<double>(whole) * 100.0);
+}
+
+} // namespace
+
+int PassCountOfMethod(int methodId)
+{
+    return kEraseMethods[IsKnownMethod(methodId) ? methodId - 1 : 0].passes;
+}
+
+std::unique_ptr<CEraseMethod> CreateEraseMethod(int methodId)
+{
+    switch (IsKnownMethod(methodId) ? methodId : 1) {
+    case 2:
+    case 3:
+        return std::unique_ptr<CEraseMethod>(new (std::nothrow) CEraseMethodDOD());
+    case 4:
+        return std::unique_ptr<CEraseMethod>(new (std::nothrow) CEraseMethodRandom());
+    case 5:
+        return std::unique_ptr<CEraseMethod>(new (std::nothrow) CEraseMethodFirstLast2KB());
+    case 6:
+        return std::unique_ptr<CEraseMethod>(new (std::nothrow) CEraseMethodSchneier7Pass());
+    default:
+        return std::unique_ptr<CEraseMethod>(new (std::nothrow) CEraseMethodGutmann());
+    }
+}
+
+CEraseMethod::PassEnd CEraseMethod::Fail(int32_t code)
+{
+    if (SendNotice(m_context->notify, Problem, m_context->path, nullptr, 0, 0, code) != kAnswerSkip)
+        return PassEnd::ReturnFalse;
+    m_skipped = true;
+    return PassEnd::ReturnTrue;
+}
+
+bool CEraseMethod::ReportNoMemory(EraseContext* context)
+{
+    SendNotice(context->notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
+    return false;
+}
+
+void CEraseMethod::ProgressStep(int pass, ULONGLONG writtenBefore)
+{
+    const ULONGLONG passes = m_context->passCount > 0 ? static_cast<ULONGLONG>(m_context->passCount) : 1;
+    const ULONGLONG done = (static_cast<ULONGLONG>(pass) * m_context->fileSize + writtenBefore) / passes;
+    const int32_t percent = Percent(done, m_context->fileSize);
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    SendProgress(percent, m_context->doneBefore + done);
+}
+
+void CEraseMethod::SendProgress(int32_t filePercent, ULONGLONG totalDone)
+{
+    SendNotice(m_context->notify, Progress, m_context->path, nullptr, filePercent,
+               Percent(totalDone, m_context->totalSize));
+}

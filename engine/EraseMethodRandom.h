@@ -1,0 +1,9 @@
+#pragma once
+
+#include "engine/EraseMethod.h"
+
+// Every chunk of every pass is random data.
+class CEraseMethodRandom final : public CEraseMethod {
+public:
+    bool Erase(EraseContext* context) override;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// CEraserFile on the Win32 file calls.
+
+#include "engine/EraserFile.h"
+#include "win32/ScopedHandle.h"
+
+class CEraserFileNTFS final : public CEraserFile {
+public:
+    CEraserFileNTFS() = default;
+    CEraserFileNTFS(const CEraserFileNTFS&) = delete;
+    CEraserFileNTFS& operator=(const CEraserFileNTFS&) = delete;
+
+    // Clears the attributes (read-only, hidden, system) for good, then opens for writing
+    // with write-through and no sharing, pushing against a holder as unlockMode allows.
+    OpenResult Open(const wchar_t* path, int unlockMode) override;
+    bool GetSize(ULONGLONG& size) override;
+    bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
+    bool Write(const void* buffer, DWORD count, DWORD* written) override;
+    void Close() override;
+
+private:
+    UniqueFile m_file;
+};

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Erase throughput on the build disk: 1-pass random, DoD 3-pass and Gutmann on one large
+# file (256 MiB unless given in MiB as the first argument), compared in the same run with
+# GNU shred -n1 and dd with a sync per 64 KiB block on an equal file; and the time to erase
+# a folder of 2,000 small files. A benchmark, not a test.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+size_mib=${1:-256}
+install_missing_packages
+build_arch x86_64
+trap stop_wine EXIT
+start_wine
+
+work="$BUILD/bench"
+rm -rf "$work"
+mkdir -p "$work"
+bytes=$((size_mib * 1024 * 1024))
+
+calc() { awk "BEGIN { print $* }"; }
+
+seconds_of() { # command... -> elapsed seconds
+    local start end
+    start=$(date +%s.%N)
+    "$@"
+    end=$(date +%s.%N)
+    calc "$end - $start"
+}
+
+head -c "$bytes" /dev/zero | tr '\0' 'z' >"$work/shred.bin"
+shred_s=$(seconds_of shred -n1 "$work/shred.bin")
+head -c "$bytes" /dev/zero | tr '\0' 'z' >"$work/dd.bin"
+dd_s=$(seconds_of dd if=/dev/zero of="$work/dd.bin" bs=64K count=$((bytes / 65536)) oflag=dsync conv=notrunc status=none)
+rm -f "$work/shred.bin" "$work/dd.bin"
+
+results=$("$ROOT/scripts/wine-exec" x86_64 "$BUILD/x86_64/bin/EraseBench.exe" "Z:${work//\//\\}" "$size_mib" | tr -d '\r')
+rm -rf "$work"
+
+shred_mbs=$(calc "$bytes / 1000000 / $shred_s")
+dd_mbs=$(calc "$bytes / 1000000 / $dd_s")
+printf '%-24s %10s %12s %14s %14s\n' "run ($size_mib MiB file)" "seconds" "written MB/s" "vs shred -n1" "vs dd dsync"
+printf '%-24s %10.2f %12.1f %14s %14s\n' "shred -n1" "$shred_s" "$shred_mbs" "1.00" "-"
+printf '%-24s %10.2f %12.1f %14s %14s\n' "dd bs=64K oflag=dsync" "$dd_s" "$dd_mbs" "-" "1.00"
+echo "$results" | while read -r tag name secs written; do
+    [ "$tag" = RESULT ] || { echo "$tag $name $secs $written"; continue; }
+    if [ "$name" = folder-of-2000-files ]; then
+        printf '%-24s %10.2f %12s %14s %14s\n' "$name" "$secs" "-" "-" "-"
+        continue
+    fi
+    mbs=$(calc "$written / 1000000 / $secs")
+    printf '%-24s %10.2f %12.1f %14.2f %14.2f\n' "$name" "$secs" "$mbs" \
+        "$(calc "$mbs / $shred_mbs")" "$(calc "$mbs / $dd_mbs")"
+done

@@ -1,0 +1,358 @@
+// Whole jobs on real temporary trees: what is erased, in which order, what is reported, and
+// what is left alone.
+
+#include "engine/EraseJob.h"
+#include "engine/EraseMethod.h"
+#include "engine/EraseWorker.h"
+#include "tests/engine/NoticeRecorder.h"
+#include "tests/support/HolderProcess.h"
+#include "tests/support/Links.h"
+#include "tests/support/TempDir.h"
+#include "win32/ScopedHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kRandomMethod = 4;
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
+}
+
+std::vector<std::wstring> Names(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (find) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name != L"." && name != L"..")
+                names.push_back(name);
+        } while (::FindNextFileW(find.Get(), &entry));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class EraseWorkerTest : public ::testing::Test {
+protected:
+    // Runs the job to its end on this thread.
+    void RunJob(const std::wstring& target, int methodId = kRandomMethod)
+    {
+        EraseJob job = {target.c_str(), methodId, NoticeRecorder::Callback, &m_cancel};
+        RunEraseJob(&job);
+    }
+
+    int32_t LastType() const { return m_notices.notices.empty() ? -1 : m_notices.notices.back().type; }
+    std::vector<int32_t> ProblemCodes() const
+    {
+        std::vector<int32_t> codes;
+        for (const RecordedNotice* n : m_notices.OfType(Problem))
+            codes.push_back(n->code);
+        return codes;
+    }
+
+    TempDir m_dir;
+    NoticeRecorder m_notices;
+    CancelFlag m_cancel{kCancelNone};
+};
+
+TEST_F(EraseWorkerTest, SingleFileOnItsOwnThread)
+{
+    const std::wstring file = m_dir.WriteFile(L"single.txt", std::string(200000, 'x'));
+    EraseJob job = {file.c_str(), kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+    UniqueHandle thread(::CreateThread(nullptr, 0, RunEraseJob, &job, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread.Get(), 60000));
+
+    std::vector<int32_t> types = m_notices.Types();
+    types.erase(std::remove(types.begin(), types.end(), Progress), types.end());
+    EXPECT_EQ((std::vector<int32_t>{JobStarted, FileStarted, FileOverwritten, JobCompleted}), types);
+    EXPECT_EQ(std::vector<std::wstring>{file}, m_notices.PathsOf(FileStarted));
+    EXPECT_EQ(100, m_notices.OfType(Progress).back()->filePercent);
+    EXPECT_FALSE(m_notices.notices.front().hasPath);
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_TRUE(Names(m_dir.Path()).empty());
+}
+
+TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
+{
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    m_dir.MakeFolder(L"target\\a");
+    m_dir.MakeFolder(L"target\\a\\b");
+    m_dir.WriteFile(L"target\\top.txt", "1");
+    m_dir.WriteFile(L"target\\a\\middle.txt", "22");
+    m_dir.WriteFile(L"target\\a\\b\\deep.txt", "333");
+    ::SetFileAttributesW((m_dir / L"target\\a\\middle.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+
+    RunJob(target);
+    std::vector<std::wstring> files = m_notices.PathsOf(FileStarted);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{target + L"a\\b\\deep.txt", target + L"a\\middle.txt", target + L"top.txt"}),
+              files);
+    EXPECT_EQ((std::vector<std::wstring>{target + L"a\\b\\", target + L"a\\", target}), m_notices.PathsOf(FolderStarted));
+    EXPECT_EQ(m_notices.PathsOf(FolderStarted), m_notices.PathsOf(FolderRemoved));
+    // No folder is touched before the last file.
+    const auto types = m_notices.Types();
+    const auto firstFolder = std::find(types.begin(), types.end(), FolderStarted);
+    EXPECT_EQ(types.end(), std::find(firstFolder, types.end(), FileStarted));
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_TRUE(Names(m_dir.Path()).empty());
+    // The sizes of all files, summed before the first write, make the total.
+    EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
+}
+
+TEST_F(EraseWorkerTest, NamesRunFromAToZKeepingLengthAndDots)
+{
+    const std::wstring file = m_dir.WriteFile(L"report.v2.doc", "keep");
+    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, Names(m_dir.Path()));
+    EXPECT_EQ("keep", ReadWholeFile(m_dir / L"ZZZZZZ.ZZ.ZZZ"));
+}
+
+TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
+{
+    const std::wstring file = m_dir.WriteFile(L"report.doc", "secret");
+    const std::wstring blocker = m_dir.WriteFile(L"CCCCCC.CCC", "blocker");
+    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(file));
+    EXPECT_EQ("blocker", ReadWholeFile(blocker));
+    EXPECT_EQ("secret", ReadWholeFile(m_dir / L"BBBBBB.BBB"));
+
+    // In a job, the file is then deleted under the last name it reached.
+    const std::wstring second = m_dir.WriteFile(L"letter.doc", "text");
+    m_dir.WriteFile(L"BBBBBB.BBB", "x"); // now blocks the second step
+    RunJob(second);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_EQ((std::vector<std::wstring>{L"BBBBBB.BBB", L"CCCCCC.CCC"}), Names(m_dir.Path()));
+    EXPECT_EQ("blocker", ReadWholeFile(blocker));
+}
+
+TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
+{
+    const std::wstring file = m_dir.WriteFile(L"stay.txt", "data");
+    // Read-only after the overwrite: renames still work, the delete does not.
+    m_notices.onNotice = [](const RecordedNotice& n) {
+        if (n.type == FileOverwritten)
+            ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
+    };
+    std::vector<std::wstring> namesAtProblem;
+    m_notices.answer = [&](const RecordedNotice&) {
+        namesAtProblem = Names(m_dir.Path());
+        return kAnswerSkip;
+    };
+    RunJob(file);
+    EXPECT_EQ(std::vector<int32_t>{kProblemDeleteFailed}, ProblemCodes());
+    EXPECT_EQ(file, m_notices.OfType(Problem)[0]->path);
+    EXPECT_EQ(std::vector<std::wstring>{L"ZZZZ.ZZZ"}, namesAtProblem);
+    EXPECT_EQ(JobCompleted, LastType());
+
+    // Any other answer stops the job.
+    m_notices.notices.clear();
+    m_notices.answer = nullptr;
+    const std::wstring other = m_dir.WriteFile(L"stop.txt", "data");
+    RunJob(other);
+    EXPECT_EQ(JobTerminated, LastType());
+}
+
+TEST_F(EraseWorkerTest, LockedFileIsFreedByClosingTheHoldersHandle)
+{
+    const std::wstring file = m_dir.WriteFile(L"locked.txt", std::string(5000, 'L'));
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+    RunJob(file);
+    ASSERT_EQ(std::vector<int32_t>{kProblemFileLocked}, ProblemCodes());
+    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[0]->owner);
+    EXPECT_EQ(file, m_notices.OfType(Problem)[0]->path);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_TRUE(holder.IsRunning());
+}
+
+TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
+{
+    const std::wstring file = m_dir.WriteFile(L"locked.txt", "L");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"deny 20 open " + Quoted(file)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+    RunJob(file);
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemCloseHandleFailed}), ProblemCodes());
+    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[1]->owner);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(file));
+    EXPECT_FALSE(holder.IsRunning());
+}
+
+TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
+{
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::string content(70000, 'K');
+    const std::wstring kept = m_dir.WriteFile(L"target\\kept.txt", content);
+    const std::wstring erased = m_dir.WriteFile(L"target\\erased.txt", "E");
+    // A holder that cannot be looked into: its lock is reported without an owner, and
+    // unlocking it finds no owner, so the file cannot be opened at all.
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"deny 40 open " + Quoted(kept)));
+    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? kAnswerRetry : kAnswerSkip; };
+    RunJob(target);
+    holder.Stop();
+
+    const auto codes = ProblemCodes();
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_EQ(L"", m_notices.OfType(Problem)[0]->owner);
+    EXPECT_FALSE(m_notices.OfType(Problem)[1]->hasOwner);
+    EXPECT_EQ(content, ReadWholeFile(kept));
+    EXPECT_FALSE(PathExists(erased));
+    EXPECT_EQ(JobCompleted, LastType());
+}
+
+TEST_F(EraseWorkerTest, CancelMidFileKeepsItsNameAndRemovesNoFolder)
+{
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    m_dir.MakeFolder(L"target\\sub");
+    const std::wstring big = m_dir.WriteFile(L"target\\sub\\big.bin", std::string(1 << 20, 'B'));
+    m_notices.onNotice = [this](const RecordedNotice& n) {
+        if (n.type == Progress && n.filePercent > 0)
+            m_cancel = kCancelRequested;
+    };
+    RunJob(target, 1);
+    EXPECT_EQ(JobTerminated, LastType());
+    EXPECT_TRUE(PathExists(big));
+    EXPECT_TRUE(m_notices.OfType(FolderStarted).empty());
+    EXPECT_TRUE(m_notices.OfType(FileOverwritten).empty());
+    EXPECT_TRUE(PathExists(target + L"sub"));
+}
+
+TEST_F(EraseWorkerTest, TerminateInTheFilePhaseStillRunsTheFolderPhase)
+{
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    m_dir.MakeFolder(L"target\\a");
+    const std::wstring locked = m_dir.WriteFile(L"target\\a\\locked.txt", "L");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(locked)));
+    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? 0 : kAnswerSkip; };
+    RunJob(target);
+    holder.Stop();
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFolderNotRemovable, kProblemFolderNotRemovable}),
+              ProblemCodes());
+    EXPECT_EQ((std::vector<std::wstring>{target + L"a\\", target}), m_notices.PathsOf(FolderStarted));
+    EXPECT_EQ(JobTerminated, LastType());
+    EXPECT_EQ("L", ReadWholeFile(locked));
+}
+
+TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
+{
+    const std::wstring outside = m_dir.MakeFolder(L"outside");
+    const std::wstring inner = m_dir.WriteFile(L"outside\\inner.txt", "inner");
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    m_dir.WriteFile(L"target\\own.txt", "own");
+    ASSERT_TRUE(MakeFolderLink(target + L"link", outside));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+
+    RunJob(target);
+    EXPECT_EQ("inner", ReadWholeFile(inner));
+    EXPECT_EQ(std::vector<std::wstring>{L"inner.txt"}, Names(outside));
+    EXPECT_EQ(std::vector<std::wstring>{target + L"own.txt"}, m_notices.PathsOf(FileStarted));
+    // The link itself is removed where the file system knows links; where it only imitates
+    // them, removing it fails and the user is asked, but nothing behind it is touched.
+    EXPECT_EQ(target + L"link\\", m_notices.PathsOf(FolderStarted).at(0));
+    EXPECT_EQ(JobCompleted, LastType());
+}
+
+TEST_F(EraseWorkerTest, FileLinkIsRemovedNotWrittenThrough)
+{
+    const std::wstring pointed = m_dir.WriteFile(L"pointed.txt", "pointed");
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring topLink = m_dir / L"top-link.txt";
+    if (!MakeFileSymlink(target + L"link.txt", pointed) || !MakeFileSymlink(topLink, pointed))
+        GTEST_SKIP() << "this file system cannot make file links that show as links";
+
+    RunJob(target);
+    RunJob(topLink);
+    EXPECT_TRUE(m_notices.OfType(FileOverwritten).empty());
+    EXPECT_FALSE(PathExists(target));
+    EXPECT_FALSE(PathExists(topLink));
+    EXPECT_EQ("pointed", ReadWholeFile(pointed));
+}
+
+TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
+{
+    constexpr DWORD kFile = FILE_ATTRIBUTE_ARCHIVE;
+    constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
+    constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
+    constexpr DWORD kDeduplicated = 0x80000013;
+    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(EraseWorker::IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, 0));
+    EXPECT_FALSE(EraseWorker::IsLink(kFile | kReparse, kDeduplicated));
+    EXPECT_FALSE(EraseWorker::IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
+    EXPECT_FALSE(EraseWorker::IsLink(kFile, 0));
+}
+
+TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
+{
+    for (const wchar_t* target : {L"", static_cast<const wchar_t*>(nullptr)}) {
+        m_notices.notices.clear();
+        EraseJob job = {target, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+        RunEraseJob(&job);
+        EXPECT_EQ((std::vector<int32_t>{JobStarted, Problem, JobTerminated}), m_notices.Types());
+        EXPECT_EQ(kProblemOpen, m_notices.notices[1].code);
+    }
+}
+
+TEST_F(EraseWorkerTest, FolderWithoutItsSeparatorIsWalkedNotItsSiblings)
+{
+    const std::wstring target = m_dir.MakeFolder(L"a");
+    m_dir.WriteFile(L"a\\inside.txt", "in");
+    const std::wstring sibling = m_dir.WriteFile(L"a.txt", "sibling");
+    const std::wstring lookalike = m_dir.WriteFile(L"aa.txt", "lookalike");
+    RunJob(target);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    EXPECT_EQ("sibling", ReadWholeFile(sibling));
+    EXPECT_EQ("lookalike", ReadWholeFile(lookalike));
+}
+
+// With the clock held still, every random chunk is known in advance.
+int64_t StillClock()
+{
+    return 1700000000;
+}
+
+std::string RandomChunk(size_t count)
+{
+    std::string bytes(count, '\0');
+    uint32_t state = 1700000000u;
+    for (char& b : bytes) {
+        state = state * 214013u + 2531011u;
+        b = static_cast<char>(((state >> 16) & 0x7FFF) % 256);
+    }
+    return bytes;
+}
+
+TEST_F(EraseWorkerTest, FileOnDiskHoldsTheLastPassBeforeItIsRenamed)
+{
+    const EraseClock previous = SetEraseClock(StillClock);
+    const std::wstring schneier = m_dir.WriteFile(L"schneier.bin", std::string(100000, 'S'));
+    const std::wstring ends = m_dir.WriteFile(L"ends.bin", std::string(10000, 'E'));
+    std::string seen;
+    m_notices.onNotice = [&](const RecordedNotice& n) {
+        if (n.type == FileOverwritten)
+            seen = ReadWholeFile(n.path);
+    };
+    RunJob(schneier, 6);
+    EXPECT_EQ(RandomChunk(65536) + RandomChunk(100000 - 65536), seen);
+
+    RunJob(ends, 5);
+    const std::string random = RandomChunk(4096);
+    EXPECT_EQ(random.substr(0, 2048) + std::string(10000 - 4096, 'E') + random.substr(2048), seen);
+    SetEraseClock(previous);
+    EXPECT_TRUE(Names(m_dir.Path()).empty());
+}
+
+} // namespace

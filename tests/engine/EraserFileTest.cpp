@@ -1,0 +1,82 @@
+// Opening a real file for overwriting, against real holders.
+
+#include "engine/EraserFileNTFS.h"
+#include "tests/support/HolderProcess.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
+}
+
+TEST(EraserFileTest, AttributesAreClearedForGoodEvenWhenTheOpenFails)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"ro.txt", "x");
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+
+    CEraserFileNTFS eraser;
+    EXPECT_EQ(kOpenLocked, eraser.Open(file.c_str(), kUnlockNone));
+    EXPECT_EQ(0u, ::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(holder.IsRunning());
+    EXPECT_TRUE(holder.HandleIsOpen(holder.Handles()[0]));
+    EXPECT_EQ(kOpenFailed, eraser.Open(file.c_str(), 7)); // no such escalation
+}
+
+TEST(EraserFileTest, MissingFileFailsWithoutAnOpen)
+{
+    TempDir dir;
+    CEraserFileNTFS eraser;
+    EXPECT_EQ(kOpenFailed, eraser.Open((dir / L"missing.txt").c_str(), kUnlockCloseHandle));
+    ULONGLONG size = 0;
+    EXPECT_FALSE(eraser.GetSize(size));
+}
+
+TEST(EraserFileTest, ClosingTheHoldersHandleLetsTheSharedOpenSucceed)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"held.txt", "0123456789");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+
+    CEraserFileNTFS eraser;
+    ASSERT_EQ(kOpenOk, eraser.Open(file.c_str(), kUnlockCloseHandle));
+    EXPECT_TRUE(holder.IsRunning());
+    ULONGLONG size = 0;
+    ASSERT_TRUE(eraser.GetSize(size));
+    EXPECT_EQ(10u, size);
+    ASSERT_TRUE(eraser.Seek(-4, nullptr, FILE_END));
+    DWORD written = 0;
+    ASSERT_TRUE(eraser.Write("ABCD", 4, &written));
+    EXPECT_EQ(4u, written);
+    eraser.Close();
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    char content[16] = {};
+    DWORD read = 0;
+    ::ReadFile(h, content, sizeof content, &read, nullptr);
+    ::CloseHandle(h);
+    EXPECT_EQ(std::string("012345ABCD"), std::string(content, read));
+}
+
+TEST(EraserFileTest, HolderThatKeepsItsHandleIsEnded)
+{
+    TempDir dir;
+    const std::wstring file = dir.WriteFile(L"held.txt", "x");
+    HolderProcess holder;
+    // A holder that refuses the full-access open cannot lose its handle, but can be ended.
+    ASSERT_TRUE(holder.Start(L"deny 20 open " + Quoted(file)));
+    CEraserFileNTFS eraser;
+    EXPECT_EQ(kOpenCloseHandleFailed, eraser.Open(file.c_str(), kUnlockCloseHandle));
+    EXPECT_TRUE(holder.IsRunning());
+    EXPECT_EQ(kOpenOk, eraser.Open(file.c_str(), kUnlockKillOwner));
+    EXPECT_FALSE(holder.IsRunning());
+}
+
+} // namespace

@@ -1,0 +1,39 @@
+#pragma once
+// A file in memory that records every seek and write, and fails on request.
+
+#include "engine/EraserFile.h"
+
+#include <functional>
+#include <vector>
+
+class MemoryFile final : public CEraserFile {
+public:
+    struct WriteCall {
+        ULONGLONG offset;
+        std::vector<BYTE> data;
+        bool operator==(const WriteCall& other) const { return offset == other.offset && data == other.data; }
+    };
+    struct SeekCall {
+        LONGLONG distance;
+        DWORD origin;
+        bool operator==(const SeekCall& other) const { return distance == other.distance && origin == other.origin; }
+    };
+
+    explicit MemoryFile(size_t size) : content(size, 0xEE) {}
+
+    OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+    bool GetSize(ULONGLONG& size) override;
+    bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
+    bool Write(const void* buffer, DWORD count, DWORD* written) override;
+    void Close() override {}
+
+    std::vector<BYTE> content;
+    ULONGLONG position = 0;
+    std::vector<SeekCall> seeks;
+    std::vector<WriteCall> writes;
+
+    bool failSize = false;
+    size_t failSeekAt = SIZE_MAX;  // index of the seek call that fails
+    size_t failWriteAt = SIZE_MAX; // index of the write call that fails
+    std::function<void(size_t writeIndex)> afterWrite;
+};

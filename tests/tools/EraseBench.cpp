@@ -1,0 +1,84 @@
+// Times whole erase jobs: one large file per method, and a folder of many small files.
+//   EraseBench <folder> <size in MiB>
+// Prints one line per run: "RESULT <name> <seconds> <bytes written>".
+
+#include "engine/EraseJob.h"
+#include "engine/EraseMethod.h"
+#include "win32/ScopedHandle.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+int32_t CountProblems(EraseNotice* notice)
+{
+    return notice->type == Problem ? kAnswerTerminate : kNoAnswer;
+}
+
+bool MakeFile(const std::wstring& path, ULONGLONG size)
+{
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file)
+        return false;
+    std::vector<char> chunk(1 << 20, 'z');
+    for (ULONGLONG written = 0; written < size;) {
+        const DWORD count = static_cast<DWORD>(std::min<ULONGLONG>(chunk.size(), size - written));
+        DWORD done = 0;
+        if (!::WriteFile(file.Get(), chunk.data(), count, &done, nullptr))
+            return false;
+        written += done;
+    }
+    return true;
+}
+
+double TimeJob(const std::wstring& target, int methodId)
+{
+    CancelFlag cancel{kCancelNone};
+    EraseJob job = {target.c_str(), methodId, CountProblems, &cancel};
+    LARGE_INTEGER frequency, start, stop;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    RunEraseJob(&job);
+    ::QueryPerformanceCounter(&stop);
+    return static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 3) {
+        std::printf("usage: EraseBench <folder> <size in MiB>\n");
+        return 2;
+    }
+    const std::wstring folder = argv[1];
+    const ULONGLONG size = std::wcstoull(argv[2], nullptr, 10) << 20;
+
+    const struct {
+        const char* name;
+        int methodId;
+    } runs[] = {{"random-1-pass", 4}, {"dod-3-pass", 3}, {"gutmann-35-pass", 1}};
+    for (const auto& run : runs) {
+        const std::wstring file = folder + L"\\bench.bin";
+        if (!MakeFile(file, size)) {
+            std::printf("cannot make the test file\n");
+            return 1;
+        }
+        const double seconds = TimeJob(file, run.methodId);
+        std::printf("RESULT %s %.3f %llu\n", run.name, seconds,
+                    static_cast<unsigned long long>(size * PassCountOfMethod(run.methodId)));
+        std::fflush(stdout);
+    }
+
+    const std::wstring many = folder + L"\\many\\";
+    ::CreateDirectoryW(many.c_str(), nullptr);
+    for (int i = 0; i < 2000; ++i)
+        MakeFile(many + L"file" + std::to_wstring(i) + L".txt", 1024);
+    std::printf("RESULT folder-of-2000-files %.3f %llu\n", TimeJob(many, 4), 2000ull * 1024);
+    return 0;
+}
