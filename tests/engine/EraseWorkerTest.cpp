@@ -18,11 +18,6 @@ namespace {
 
 constexpr int kRandomMethod = 4;
 
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
 std::vector<std::wstring> Names(const std::wstring& folder)
 {
     std::vector<std::wstring> names;

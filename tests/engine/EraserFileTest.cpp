@@ -8,11 +8,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
 TEST(EraserFileTest, AttributesAreClearedForGoodEvenWhenTheOpenFails)
 {
     TempDir dir;

@@ -14,11 +14,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
 TEST(LockOwnerTest, FileHeldWithoutSharingIsReportedWithItsHolder)
 {
     TempDir dir;

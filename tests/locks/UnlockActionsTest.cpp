@@ -10,11 +10,6 @@
 
 namespace {
 
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
 bool OpensWithoutSharing(const std::wstring& path)
 {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));

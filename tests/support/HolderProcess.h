@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// A path as one argument of the holder's command line.
+inline std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
+}
+
 class HolderProcess {
 public:
     HolderProcess() = default;
