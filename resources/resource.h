@@ -1,0 +1,42 @@
+#pragma once
+// Numbers of the program's resources and of the controls in its dialog templates.
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDS_ABOUTBOX 101
+#define IDD_VANTREL_DIALOG 102
+#define IDD_ABOUTBOX 103
+#define IDR_MAINFRAME 128
+#define IDD_PROGRESS 130
+#define IDD_UNLOCK_MSG 134
+#define IDB_DOCUMENT 139
+#define IDB_FOLDER_CLOSED 140
+#define IDB_FOLDER_OPEN 141
+#define IDB_DRIVE 147
+#define IDD_METHOD_CHOOSER 148
+#define IDR_MAIN_MENU 161
+#define IDB_BANNER 164
+#define IDB_LOGO 165
+
+#define IDC_TREE 1000
+#define IDC_METHOD 1001
+#define IDC_DELETE 1002
+#define IDC_CANCEL_FINISH 1003
+#define IDC_FILE_PROGRESS 1004
+#define IDC_TOTAL_PROGRESS 1005
+#define IDC_CURRENT_PATH 1006
+#define IDC_DETAILS 1007
+#define IDC_MESSAGE_TEXT 1011
+#define IDC_TERMINATE 1013
+#define IDC_FOR_ALL 1014
+#define IDC_LOG 1015
+#define IDC_HOME_PAGE 1016
+#define IDC_CLOSE_AFTER 1017
+#define IDC_BANNER 1026
+#define IDC_LOGO 1028
+
+#define ID_HELP_VISIT_WEB_SITE 32771
+#define ID_HELP_SUPPORT 32772
+#define ID_HELP_ABOUT 32773
