@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// A path as the windows show it: without the long-path prefix and final separator, and when
+// maxLength is not 0 and the path is longer, cut in the middle: its root, "...", its end.
+std::wstring ShortenPathForDisplay(int maxLength, const std::wstring& path);
