@@ -83,7 +83,8 @@ protected:
     // Default processing of the message being handled.
     LRESULT Default();
 
-    // True when handled; otherwise the message gets its default processing.
+    // OnCommand and OnNotify return true when they have handled the message; the base
+    // versions of all handlers give it its default processing.
     virtual bool OnCommand(UINT id, UINT code);
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     virtual void OnTimer(UINT_PTR id);
@@ -128,4 +129,21 @@ private:
     };
     CurrentMessage m_current{};
     bool m_subclassed = false;
+};
+
+// The device context of one WM_PAINT handler: painting ends, and the window is validated,
+// when it goes.
+class CPaintDC {
+public:
+    explicit CPaintDC(CWnd* window) : m_window(window->m_hWnd), m_hDC(::BeginPaint(m_window, &m_ps)) {}
+    ~CPaintDC() { ::EndPaint(m_window, &m_ps); }
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+    operator HDC() const { return m_hDC; }
+
+private:
+    HWND m_window;
+    PAINTSTRUCT m_ps = {};
+    HDC m_hDC;
 };
