@@ -3,6 +3,7 @@
 // so that no exit path needs its own close call.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -69,6 +70,48 @@ struct FindHandleTraits {
     static void Close(Handle h) noexcept { ::FindClose(h); }
 };
 
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+
+// Fonts, bitmaps, brushes: whatever DeleteObject releases. The object must not be selected
+// into a device context when its owner goes.
+template <class GdiHandle>
+struct GdiObjectTraits {
+    using Handle = GdiHandle;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+
+// CreateCompatibleDC; a DC from GetDC goes back with ReleaseDC instead.
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteDC(h); }
+};
+
+struct ImageListTraits {
+    using Handle = HIMAGELIST;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::ImageList_Destroy(h); }
+};
+
+// LoadLibraryW: failure is NULL.
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFile = ScopedHandle<FileHandleTraits>;
 using UniqueFindHandle = ScopedHandle<FindHandleTraits>;
+using UniqueRegKey = ScopedHandle<RegistryKeyTraits>;
+using UniqueFont = ScopedHandle<GdiObjectTraits<HFONT>>;
+using UniqueBitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
+using UniqueMemoryDc = ScopedHandle<MemoryDcTraits>;
+using UniqueImageList = ScopedHandle<ImageListTraits>;
+using UniqueModule = ScopedHandle<ModuleTraits>;

@@ -1,0 +1,208 @@
+#include "framework/WinApp.h"
+
+#include "win32/ScopedHandle.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t';
+}
+
+std::wstring ExecutableBaseName()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
+        name.erase(dot);
+    return name;
+}
+
+} // namespace
+
+void CCommandLineInfo::ParseParam(const wchar_t*, BOOL, BOOL) {}
+
+std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine)
+{
+    std::vector<std::wstring> arguments;
+    if (!commandLine)
+        return arguments;
+    const wchar_t* p = commandLine;
+
+    std::wstring program;
+    bool inQuotes = false;
+    for (; *p && (inQuotes || !IsBlank(*p)); ++p) {
+        if (*p == L'"')
+            inQuotes = !inQuotes;
+        else
+            program += *p;
+    }
+    arguments.push_back(program);
+
+    for (;;) {
+        while (IsBlank(*p))
+            ++p;
+        if (!*p)
+            return arguments;
+        std::wstring argument;
+        inQuotes = false;
+        for (;;) {
+            size_t backslashes = 0;
+            for (; *p == L'\\'; ++p)
+                ++backslashes;
+            if (*p == L'"') {
+                argument.append(backslashes / 2, L'\\');
+                if (backslashes % 2 == 1) {
+                    argument += L'"';
+                } else if (inQuotes && p[1] == L'"') {
+                    argument += L'"';
+                    ++p;
+                } else {
+                    inQuotes = !inQuotes;
+                }
+                ++p;
+                continue;
+            }
+            argument.append(backslashes, L'\\');
+            if (!*p || (!inQuotes && IsBlank(*p)))
+                break;
+            argument += *p++;
+        }
+        arguments.push_back(argument);
+    }
+}
+
+void ParseCommandLineText(const wchar_t* commandLine, CCommandLineInfo& info)
+{
+    const std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const wchar_t* param = arguments[i].c_str();
+        BOOL flag = FALSE;
+        if (*param == L'-' || *param == L'/') {
+            flag = TRUE;
+            ++param;
+        }
+        info.ParseParam(param, flag, i + 1 == arguments.size());
+    }
+}
+
+CWinApp::CWinApp(const wchar_t* appName)
+    : m_pszAppName(nullptr), m_hInstance(::GetModuleHandleW(nullptr)),
+      m_appName(appName ? appName : ExecutableBaseName())
+{
+    m_pszAppName = m_appName.c_str();
+    g_app = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& info)
+{
+    ParseCommandLineText(::GetCommandLineW(), info);
+}
+
+void CWinApp::SetRegistryKey(const wchar_t* key)
+{
+    m_registryKey = key ? key : L"";
+}
+
+std::wstring CWinApp::SectionPath(const wchar_t* section) const
+{
+    return L"Software\\" + m_registryKey + L"\\" + m_appName + L"\\" + section;
+}
+
+int CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue)
+{
+    if (m_registryKey.empty() || !section || !entry)
+        return defaultValue;
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath(section).c_str(), 0, KEY_QUERY_VALUE, key.Put())
+        != ERROR_SUCCESS)
+        return defaultValue;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (::RegQueryValueExW(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS
+        || type != REG_DWORD || size != sizeof(value))
+        return defaultValue;
+    return static_cast<int>(value);
+}
+
+bool CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
+{
+    if (m_registryKey.empty() || !section || !entry)
+        return false;
+    UniqueRegKey key;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, key.Put(), nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    const DWORD data = static_cast<DWORD>(value);
+    return ::RegSetValueExW(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data))
+           == ERROR_SUCCESS;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_app ? g_app->m_hInstance : ::GetModuleHandleW(nullptr);
+}
+
+bool AfxInitRichEdit()
+{
+    // The templates name the 2.0 classes, which this library registers while it is loaded.
+    static const UniqueModule library(::LoadLibraryW(L"riched20.dll"));
+    return library.IsValid();
+}
+
+int AfxWinMain(HINSTANCE instance)
+{
+    // Reading a drive without a medium, or a file that cannot be opened, fails quietly
+    // instead of asking the user.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return -1;
+    app->m_hInstance = instance;
+    try {
+        if (!app->InitInstance())
+            return 0;
+        MSG message = {};
+        BOOL got;
+        while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        return got == 0 ? static_cast<int>(message.wParam) : -1;
+    } catch (...) {
+        // Nothing may unwind out of the entry point; the program ends with a failure.
+        return -1;
+    }
+}
