@@ -69,6 +69,46 @@ struct FindHandleTraits {
     static void Close(Handle h) noexcept { ::FindClose(h); }
 };
 
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::RegCloseKey(h); }
+};
+
+// LoadLibraryW: a loaded module stays until its last FreeLibrary.
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+
+// Bitmaps, brushes, fonts: every kind that DeleteObject takes.
+template <class GdiHandle>
+struct GdiObjectTraits {
+    using Handle = GdiHandle;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeleteObject(h); }
+};
+
+// A menu that is not attached to a window (attached menus go with their window).
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+
+// GlobalAlloc memory that has not been handed to a new owner (a clipboard or a storage medium).
+struct GlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::GlobalFree(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFile = ScopedHandle<FileHandleTraits>;
 using UniqueFindHandle = ScopedHandle<FindHandleTraits>;
+using UniqueRegKey = ScopedHandle<RegKeyTraits>;
+using UniqueModule = ScopedHandle<ModuleTraits>;
+using UniqueBitmap = ScopedHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueMenu = ScopedHandle<MenuTraits>;
+using UniqueGlobal = ScopedHandle<GlobalMemoryTraits>;
