@@ -66,6 +66,11 @@ void ExpectGolden(const std::string& script, const std::string& goldenStem)
 
 }  // namespace
 
+TEST(RegistrarScript, ExtensionScriptPlansItsRegistration)
+{
+    ExpectGolden("resources/MorvaneExt.rgs", "MorvaneExt");
+}
+
 // Quoted names and '' in text, %% and replacements, keywords in any letter case, long root
 // names, several roots, values in NoRemove and plain keys, plain keys without values.
 TEST(RegistrarScript, EveryConstructPlansAsWritten)
