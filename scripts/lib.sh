@@ -8,6 +8,7 @@ PACKAGES=(
     cmake ninja-build
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
+    python3
     wine wine64 wine32:i386
     xvfb xauth
 )

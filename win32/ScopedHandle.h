@@ -76,6 +76,13 @@ struct RegistryKeyTraits {
     static void Close(Handle h) noexcept { ::RegCloseKey(h); }
 };
 
+// LoadLibraryW: a loaded module stays until its last FreeLibrary.
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+
 // Fonts, bitmaps, brushes: whatever DeleteObject releases. The object must not be selected
 // into a device context when its owner goes.
 template <class GdiHandle>
@@ -98,11 +105,18 @@ struct ImageListTraits {
     static void Close(Handle h) noexcept { ::ImageList_Destroy(h); }
 };
 
-// LoadLibraryW: failure is NULL.
-struct ModuleTraits {
-    using Handle = HMODULE;
+// A menu that is not attached to a window (attached menus go with their window).
+struct MenuTraits {
+    using Handle = HMENU;
     static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+    static void Close(Handle h) noexcept { ::DestroyMenu(h); }
+};
+
+// GlobalAlloc memory that has not been handed to a new owner (a clipboard or a storage medium).
+struct GlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::GlobalFree(h); }
 };
 
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
@@ -115,3 +129,5 @@ using UniqueBrush = ScopedHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueMemoryDc = ScopedHandle<MemoryDcTraits>;
 using UniqueImageList = ScopedHandle<ImageListTraits>;
 using UniqueModule = ScopedHandle<ModuleTraits>;
+using UniqueMenu = ScopedHandle<MenuTraits>;
+using UniqueGlobal = ScopedHandle<GlobalMemoryTraits>;

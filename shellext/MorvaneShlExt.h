@@ -1,0 +1,36 @@
+#pragma once
+// The context-menu handler Explorer creates for every file and folder selection: one item,
+// "Delete by Kestrium", that starts Morvane.exe on the first selected path.
+
+#include "com/ComObject.h"
+#include "shellext/MorvaneShlExtClsid.h"
+#include "win32/ScopedHandle.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+// The menu item's picture: loaded when the DLL is attached to a process, deleted when detached.
+extern UniqueBitmap g_hMenuBitmap;
+
+class CMorvaneShlExt : public CComObjectRootEx<CComSingleThreadModel>,
+                       public CComCoClass<CMorvaneShlExt, &CLSID_MorvaneShlExt>,
+                       public IShellExtInit,
+                       public IContextMenu {
+public:
+    using InterfaceMap = ComInterfaces<IShellExtInit, IContextMenu>;
+
+    // IShellExtInit
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject, HKEY progIdKey) noexcept override;
+
+    // IContextMenu
+    STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstCommand, UINT lastCommand,
+                                  UINT flags) noexcept override;
+    STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept override;
+    STDMETHODIMP GetCommandString(UINT_PTR command, UINT type, UINT* reserved, CHAR* buffer,
+                                  UINT bufferLength) noexcept override;
+
+private:
+    // The first selected path, whole; empty where Initialize refused the selection.
+    wchar_t m_szFile[MAX_PATH] = {};
+};

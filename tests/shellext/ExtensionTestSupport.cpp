@@ -1,0 +1,79 @@
+#include "tests/shellext/ExtensionTestSupport.h"
+
+#include "tests/support/TempDir.h"
+#include "win32/ScopedHandle.h"
+
+std::wstring ExtensionDllPath()
+{
+    const std::wstring relative = ExecutableDirectory() + L"..\\MorvaneExt.dll";
+    wchar_t full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
+    return std::wstring(full, length);
+}
+
+ExtensionRegistryGuard::ExtensionRegistryGuard()
+    : m_approvalKey(HKEY_LOCAL_MACHINE, kApprovedKey),
+      m_approval(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText)
+{
+    UniqueRegKey approved;
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, 0, KEY_QUERY_VALUE, nullptr, approved.Put(),
+                      nullptr);
+    for (const std::wstring& path : {kClassKey, std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey)})
+        m_keys.push_back(std::make_unique<KeyPathGuard>(HKEY_CLASSES_ROOT, path));
+}
+
+int RunProcess(std::wstring commandLine)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &info))
+        return -1;
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &code))
+        return -1;
+    return static_cast<int>(code);
+}
+
+namespace {
+
+HANDLE OwnJob()
+{
+    static const UniqueHandle job = [] {
+        UniqueHandle created(::CreateJobObjectW(nullptr, nullptr));
+        if (created && !::AssignProcessToJobObject(created.Get(), ::GetCurrentProcess()))
+            created.Reset();
+        return created;
+    }();
+    return job.Get();
+}
+
+bool QueryJob(JOBOBJECT_BASIC_ACCOUNTING_INFORMATION& info)
+{
+    return OwnJob() && ::QueryInformationJobObject(OwnJob(), JobObjectBasicAccountingInformation, &info,
+                                                   sizeof(info), nullptr);
+}
+
+}  // namespace
+
+DWORD StartedProcessCount()
+{
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    return QueryJob(info) ? info.TotalProcesses - 1 : static_cast<DWORD>(-1);
+}
+
+bool WaitForStartedProcesses()
+{
+    for (int tries = 0; tries < 1500; ++tries) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+        if (!QueryJob(info))
+            return false;
+        if (info.ActiveProcesses <= 1)
+            return true;
+        ::Sleep(20);
+    }
+    return false;
+}
