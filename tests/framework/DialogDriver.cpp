@@ -59,9 +59,3 @@ void ClickButton(HWND dialog, int id)
 {
     ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
-
-void PressKey(HWND control, WPARAM key)
-{
-    ::PostMessageW(control, WM_KEYDOWN, key, 1);
-    ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-}

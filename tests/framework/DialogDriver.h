@@ -28,5 +28,3 @@ private:
 
 // As a user's click: through the button, on the dialog's thread.
 void ClickButton(HWND dialog, int id);
-// A key press posted to a control, through the message loop of the dialog's thread.
-void PressKey(HWND control, WPARAM key);

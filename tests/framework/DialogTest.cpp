@@ -5,6 +5,7 @@
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "tests/framework/DialogDriver.h"
+#include "tests/support/Gui.h"
 #include "tests/framework/TestResources.h"
 
 #include <gtest/gtest.h>

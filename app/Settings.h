@@ -1,0 +1,9 @@
+#pragma once
+// Where the program keeps its settings: values of the application's profile, which the
+// application object keeps in the current user's registry.
+
+constexpr wchar_t kSettingsSection[] = L"settings";
+// Index (0 to 5) in the method list of the erase method chosen last.
+constexpr wchar_t kFileMethodEntry[] = L"file_method";
+// The progress dialog's "Close after deleting" box, 0 or 1.
+constexpr wchar_t kCloseAfterDeleteEntry[] = L"close_after_delete";

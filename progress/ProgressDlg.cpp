@@ -1,0 +1,325 @@
+#include "progress/ProgressDlg.h"
+
+#include "app/Settings.h"
+#include "framework/WinApp.h"
+#include "progress/ShortenPathForDisplay.h"
+#include "progress/UnlockMsgDlg.h"
+#include "resources/resource.h"
+
+CProgressDlg* CProgressDlg::s_active = nullptr;
+int32_t CProgressDlg::s_unlockAnswer = 0;
+int32_t CProgressDlg::s_killAnswer = 0;
+
+namespace {
+
+constexpr UINT_PTR kCloseTimer = 1;
+constexpr UINT kCloseTimerMs = 100;
+// Asks the interface thread to start the close timer: a timer belongs to its window's thread.
+constexpr UINT kStartCloseTimer = WM_APP + 1;
+
+constexpr COLORREF kErrorColor = RGB(200, 0, 0);
+constexpr COLORREF kTextColor = RGB(0, 0, 0);
+const wchar_t kErrorCaption[] = L"Tarnwick :: ERROR";
+const wchar_t kCanceling[] = L"Canceling erasing process";
+
+std::wstring Shown(const EraseNotice& notice, int maxLength)
+{
+    return ShortenPathForDisplay(maxLength, notice.path ? notice.path : L"");
+}
+
+std::wstring OwnerOf(const EraseNotice& notice)
+{
+    return notice.owner ? notice.owner : L"";
+}
+
+bool IsFolderCode(int32_t code)
+{
+    return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse;
+}
+
+} // namespace
+
+CProgressDlg::CProgressDlg(CWnd* parent) : CDialog(IDD_PROGRESS, parent)
+{
+}
+
+CProgressDlg::~CProgressDlg()
+{
+    // The job record lives in this object: the worker must be gone first. It has sent its
+    // last notice by the time the dialog can close, so this wait is short.
+    if (m_worker)
+        ::WaitForSingleObject(m_worker.Get(), INFINITE);
+    if (s_active == this)
+        s_active = nullptr;
+}
+
+void CProgressDlg::DoDataExchange(CDataExchange* exchange)
+{
+    DDX_Control(exchange, IDC_CURRENT_PATH, m_pathLabel);
+    DDX_Control(exchange, IDC_FILE_PROGRESS, m_fileBar);
+    DDX_Control(exchange, IDC_TOTAL_PROGRESS, m_totalBar);
+    DDX_Control(exchange, IDC_LOG, m_log);
+    DDX_Control(exchange, IDC_CLOSE_AFTER, m_closeAfter);
+    DDX_Control(exchange, IDC_CANCEL_FINISH, m_cancelButton);
+    DDX_Control(exchange, IDC_DETAILS, m_detailsButton);
+}
+
+BOOL CProgressDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_logHeight = 200;
+    m_detailsShown = false;
+    m_fileBar.SetRange(0, 100);
+    m_fileBar.SetPos(0);
+    m_totalBar.SetRange(0, 100);
+    m_totalBar.SetPos(0);
+
+    m_log.ShowWindow(SW_HIDE);
+    m_closeAfter.SetCheck(AfxGetApp()->GetProfileInt(kSettingsSection, kCloseAfterDeleteEntry, 0) ? BST_CHECKED
+                                                                                                 : BST_UNCHECKED);
+    m_log.SetReadOnly(true);
+
+    RECT bar, details, log;
+    m_totalBar.GetWindowRect(&bar);
+    m_detailsButton.GetWindowRect(&details);
+    m_gap = details.top - bar.bottom;
+    m_log.GetWindowRect(&log);
+    ScreenToClient(&log);
+    m_log.MoveWindow(log.left, log.top, log.right - log.left, m_logHeight);
+
+    s_unlockAnswer = 0;
+    s_killAnswer = 0;
+    s_active = this;
+
+    m_cancel = kCancelNone;
+    m_finished = false;
+    m_job = EraseJob{m_pszTarget, m_nMethodId, OnNotice, &m_cancel};
+    m_worker.Reset(::CreateThread(nullptr, 0, RunEraseJob, &m_job, 0, nullptr));
+    if (!m_worker) {
+        // No job can run: say so and let the user close the window.
+        AppendLogLine(true, L"Not enough resources to start deleting");
+        EndOfJob(false);
+    }
+    return TRUE;
+}
+
+void CProgressDlg::AppendLogLine(bool isError, const std::wstring& text)
+{
+    CHARFORMATW format = {};
+    format.cbSize = sizeof(format);
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = isError ? kErrorColor : kTextColor;
+    // The caret goes to the end first, so the colour never lands on text the user selected.
+    m_log.SetSel(m_log.GetTextLength(), -1);
+    m_log.SetSelectionCharFormat(format);
+    m_log.m_textColor = format.crTextColor;
+    m_log.ReplaceSel((text + L"\n").c_str(), false);
+    m_log.SendMessage(EM_SCROLLCARET);
+}
+
+int32_t CProgressDlg::OnNotice(EraseNotice* notice)
+{
+    CProgressDlg* dialog = s_active;
+    return dialog && notice ? dialog->HandleNotice(*notice) : kNoAnswer;
+}
+
+int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
+{
+    switch (notice.type) {
+    case JobStarted:
+        AppendLogLine(false, L"Starting to delete");
+        break;
+    case JobCompleted:
+    case JobTerminated:
+        EndOfJob(notice.type == JobCompleted);
+        break;
+    case Progress:
+        m_fileBar.SetPos(notice.filePercent);
+        m_totalBar.SetPos(notice.totalPercent);
+        break;
+    case FileStarted:
+        AppendLogLine(false, L"Deleting file " + Shown(notice, 0));
+        m_pathLabel.SetWindowText(Shown(notice, 60).c_str());
+        break;
+    case FolderStarted:
+        AppendLogLine(false, L"Deleting folder " + Shown(notice, 0));
+        m_pathLabel.SetWindowText(Shown(notice, 60).c_str());
+        break;
+    case FolderRemoved:
+        AppendLogLine(false, L"Folder " + Shown(notice, 0) + L" deleted");
+        break;
+    case Problem:
+        return HandleProblem(notice);
+    default:
+        break;
+    }
+    return kNoAnswer;
+}
+
+void CProgressDlg::EndOfJob(bool completed)
+{
+    AppendLogLine(false, completed ? L"Deleting completed" : L"Deleting terminated");
+    m_cancelButton.SetWindowText(L"Finish");
+    m_finished = true;
+    m_fileBar.SetPos(100);
+    m_totalBar.SetPos(100);
+    if (m_closeAfter.GetCheck() == BST_CHECKED)
+        PostMessage(kStartCloseTimer);
+}
+
+int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
+{
+    const int32_t code = notice.code;
+    const bool folder = IsFolderCode(code);
+    const std::wstring path = Shown(notice, 0);
+    const std::wstring skippedLine = (folder ? L"Directory " : L"File ") + path + L" is skipped";
+    const std::wstring usedBy = std::wstring(folder ? L"directory is used by " : L"file is used by ") + OwnerOf(notice);
+    const std::wstring lockedLine = (folder ? L"Error deleting " : L"Error opening ") + path + L" " + usedBy;
+
+    switch (code) {
+    case kProblemFolderNotRemovable:
+        AppendLogLine(true, L"Error deleting folder " + path);
+        return kAnswerSkip;
+    case kProblemSeek:
+    case kProblemWrite:
+        AppendLogLine(true, L"Error writing " + path);
+        return AskToSkip(L"Error writing " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemOpen:
+        AppendLogLine(true, L"Error opening " + path);
+        return AskToSkip(L"Error opening " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemDeleteFailed:
+        // Overwritten, but still there under a scrambled name: the user decides.
+        AppendLogLine(true, L"Error deleting " + path);
+        return AskToSkip(L"Error deleting " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemFileLocked:
+    case kProblemFolderInUse:
+        AppendLogLine(true, lockedLine);
+        return AskLocked(s_unlockAnswer,
+                         (folder ? L"Directory " : L"File ") + Shown(notice, 30) + L" is used by " + OwnerOf(notice)
+                             + L"\nDo you want to try to unlock it?",
+                         L"Trying to unlock " + path, skippedLine);
+    case kProblemCloseHandleFailed:
+    case kProblemFolderInUseAgain:
+        AppendLogLine(true, lockedLine);
+        return AskLocked(s_killAnswer,
+                         (folder ? L"Failed to unlock directory " : L"Failed to unlock file ") + Shown(notice, 30)
+                             + L" used by " + OwnerOf(notice) + L"\nDo you want to try to kill this process?",
+                         L"Trying to kill process that uses " + path, skippedLine);
+    case kProblemKillFailed:
+    case kProblemFolderStillInUse:
+        AppendLogLine(true, L"Failed to kill the process that uses " + path);
+        return AskToSkip(std::wstring(L"Failed to kill the process. Do you want to skip this ")
+                             + (folder ? L"directory?" : L"file?"),
+                         skippedLine);
+    default:
+        return kNoAnswer;
+    }
+}
+
+int32_t CProgressDlg::AskToSkip(const std::wstring& question, const std::wstring& skippedLine)
+{
+    if (::MessageBoxW(m_hWnd, question.c_str(), kErrorCaption, MB_OKCANCEL | MB_ICONSTOP) == IDOK) {
+        AppendLogLine(false, skippedLine);
+        return kAnswerSkip;
+    }
+    AppendLogLine(false, kCanceling);
+    return kAnswerTerminate;
+}
+
+int32_t CProgressDlg::AskLocked(int32_t& remembered, const std::wstring& question, const std::wstring& retryLine,
+                                const std::wstring& skippedLine)
+{
+    int32_t answer = remembered;
+    if (answer == 0) {
+        CUnlockMsgDlg prompt(this);
+        prompt.MessageText = question;
+        prompt.DoModal();
+        answer = prompt.Choice == CUnlockMsgDlg::kYes ? kAnswerRetry
+                 : prompt.Choice == CUnlockMsgDlg::kNo ? kAnswerSkip
+                                                         : kAnswerTerminate;
+        if (prompt.ForAll)
+            remembered = answer;
+    }
+    AppendLogLine(false, answer == kAnswerRetry ? retryLine : answer == kAnswerSkip ? skippedLine : kCanceling);
+    return answer;
+}
+
+void CProgressDlg::OnOK()
+{
+}
+
+void CProgressDlg::OnCancel()
+{
+    AfxGetApp()->WriteProfileInt(kSettingsSection, kCloseAfterDeleteEntry,
+                                 m_closeAfter.GetCheck() == BST_CHECKED ? 1 : 0);
+    if (m_finished) {
+        EndDialog(IDCANCEL);
+        return;
+    }
+    // The worker waits at its next check point while the user decides.
+    uint8_t running = kCancelNone;
+    const bool held = m_cancel.compare_exchange_strong(running, kCancelHold);
+    const int answer =
+        ::MessageBoxW(m_hWnd, L"Do yo really want to terminate process?", L"Tarnwick", MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES) {
+        if (m_finished)
+            EndDialog(IDCANCEL);
+        else
+            m_cancel = kCancelRequested;
+    } else if (held) {
+        uint8_t holding = kCancelHold;
+        m_cancel.compare_exchange_strong(holding, kCancelNone);
+    }
+}
+
+bool CProgressDlg::OnCommand(UINT id, UINT code)
+{
+    if (code == BN_CLICKED && id == IDC_CANCEL_FINISH) {
+        OnCancel();
+        return true;
+    }
+    if (code == BN_CLICKED && id == IDC_DETAILS) {
+        ToggleDetails();
+        return true;
+    }
+    return CDialog::OnCommand(id, code);
+}
+
+void CProgressDlg::OnTimer(UINT_PTR id)
+{
+    if (id != kCloseTimer) {
+        CDialog::OnTimer(id);
+        return;
+    }
+    KillTimer(kCloseTimer);
+    OnCancel();
+}
+
+LRESULT CProgressDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kStartCloseTimer) {
+        SetTimer(kCloseTimer, kCloseTimerMs);
+        return 0;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CProgressDlg::ToggleDetails()
+{
+    RECT dialog;
+    GetWindowRect(&dialog);
+    const int shift = (m_detailsShown ? -1 : 1) * (m_gap + m_logHeight);
+    // The log stays where it is: it fills the room between the total bar and these.
+    for (CWnd* control : {static_cast<CWnd*>(&m_closeAfter), static_cast<CWnd*>(&m_cancelButton),
+                          static_cast<CWnd*>(&m_detailsButton)}) {
+        RECT rect;
+        control->GetWindowRect(&rect);
+        ScreenToClient(&rect);
+        control->MoveWindow(rect.left, rect.top + shift, rect.right - rect.left, rect.bottom - rect.top);
+    }
+    SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, dialog.bottom - dialog.top + shift,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_detailsShown = !m_detailsShown;
+    m_log.ShowWindow(m_detailsShown ? SW_SHOW : SW_HIDE);
+    m_detailsButton.SetWindowText(m_detailsShown ? L"\u00AB Hide Details" : L"Show Details \u00BB");
+}

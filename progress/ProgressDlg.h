@@ -1,0 +1,74 @@
+#pragma once
+// Runs one erase job and shows it: starts the worker thread, turns the job's notices into
+// progress, log lines and questions to the user, and lets the user cancel the job or close
+// the window once the job is over.
+
+#include "engine/CancelFlag.h"
+#include "engine/EraseJob.h"
+#include "engine/EraseNotice.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "progress/RichEditCtrlEx.h"
+#include "win32/ScopedHandle.h"
+
+#include <atomic>
+#include <string>
+
+class CProgressDlg : public CDialog {
+public:
+    explicit CProgressDlg(CWnd* parent = nullptr);
+    ~CProgressDlg() override;
+
+    // Set by the creator before DoModal: a file, or a folder ending with "\"; owned by the
+    // creator, who frees it after DoModal has returned.
+    const wchar_t* m_pszTarget = nullptr;
+    int m_nMethodId = 1;
+
+    // The job's notice callback. Runs on the worker thread; reaches the windows by messages.
+    static int32_t OnNotice(EraseNotice* notice);
+
+    // Appends the text and a line break, red for failures, black otherwise.
+    void AppendLogLine(bool isError, const std::wstring& text);
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* exchange) override;
+    // Enter does not end the dialog: only the cancel handler does, once the job is over.
+    void OnOK() override;
+    // The Cancel / "Finish" button, Esc and the close box.
+    void OnCancel() override;
+    bool OnCommand(UINT id, UINT code) override;
+    void OnTimer(UINT_PTR id) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    int32_t HandleNotice(const EraseNotice& notice);
+    int32_t HandleProblem(const EraseNotice& notice);
+    // Error box with OK and Cancel: OK skips the item, anything else stops the job.
+    int32_t AskToSkip(const std::wstring& question, const std::wstring& skippedLine);
+    // The locked-item prompt, or the answer remembered for all such questions.
+    int32_t AskLocked(int32_t& remembered, const std::wstring& question, const std::wstring& retryLine,
+                      const std::wstring& skippedLine);
+    void EndOfJob(bool completed);
+    void ToggleDetails();
+
+    CancelFlag m_cancel{kCancelNone};
+    EraseJob m_job = {};
+    CStatic m_pathLabel;
+    CProgressCtrl m_fileBar;
+    CProgressCtrl m_totalBar;
+    CRichEditCtrlEx m_log;
+    CButton m_closeAfter;
+    CButton m_cancelButton;
+    CButton m_detailsButton;
+    UniqueHandle m_worker;
+    std::atomic<bool> m_finished{false};
+    int m_gap = 0;
+    int m_logHeight = 200;
+    bool m_detailsShown = false;
+
+    // The dialog the notices go to, and the answers given "for all locked files" in its job.
+    static CProgressDlg* s_active;
+    static int32_t s_unlockAnswer;
+    static int32_t s_killAnswer;
+};
