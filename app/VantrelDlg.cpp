@@ -1,0 +1,163 @@
+#include "app/VantrelDlg.h"
+
+#include "app/MethodChooser.h"
+#include "app/Settings.h"
+#include "framework/WinApp.h"
+#include "progress/ProgressDlg.h"
+#include "progress/ShortenPathForDisplay.h"
+#include "resources/resource.h"
+
+#include <shellapi.h>
+
+#include <iterator>
+
+namespace {
+
+const wchar_t kHomePage[] = L"https://www.kestrium.example/";
+const wchar_t kSupportPage[] = L"https://www.kestrium.example/contact-us/";
+constexpr COLORREF kLinkColour = RGB(0, 0, 255);
+// The About item appended to the system menu.
+constexpr UINT kAboutCommand = 0x10;
+
+void OpenInBrowser(const wchar_t* address)
+{
+    ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+} // namespace
+
+CVantrelDlg::CVantrelDlg(CWnd* parent)
+    : CDialog(IDD_VANTREL_DIALOG, parent), m_hIcon(::LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_aboutBox(this)
+{
+}
+
+void CVantrelDlg::DoDataExchange(CDataExchange* exchange)
+{
+    DDX_Control(exchange, IDC_METHOD, m_cbMethod);
+    DDX_Control(exchange, IDC_TREE, m_tree);
+    DDX_Control(exchange, IDC_HOME_PAGE, m_link);
+    DDX_Control(exchange, IDC_BANNER, m_banner);
+}
+
+BOOL CVantrelDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = GetSystemMenu(false)) {
+        wchar_t about[128] = {};
+        if (::LoadStringW(AfxGetInstanceHandle(), IDS_ABOUTBOX, about, static_cast<int>(std::size(about))) > 0) {
+            ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(systemMenu, MF_STRING, kAboutCommand, about);
+        }
+    }
+    SetIcon(m_hIcon, true);
+    SetIcon(m_hIcon, false);
+
+    InsertEraseMethods(m_cbMethod);
+    m_cbMethod.SetCurSel(AfxGetApp()->GetProfileInt(kSettingsSection, kFileMethodEntry, 0));
+    m_tree.InitTree();
+
+    m_link.SetURL(kHomePage);
+    // Blue whether hovered or visited.
+    m_link.SetNormalColour(kLinkColour);
+    m_link.SetHoverColour(kLinkColour);
+    m_link.SetVisitedColour(kLinkColour);
+    m_banner.SetBitmapResource(IDB_BANNER);
+    return TRUE;
+}
+
+bool CVantrelDlg::PreTranslateMessage(MSG* message)
+{
+    if (message->message == WM_KEYDOWN && (message->wParam == VK_ESCAPE || message->wParam == VK_RETURN))
+        return true;
+    return CDialog::PreTranslateMessage(message);
+}
+
+void CVantrelDlg::OnCancel()
+{
+    AfxGetApp()->WriteProfileInt(kSettingsSection, kFileMethodEntry, m_cbMethod.GetCurSel());
+    CDialog::OnCancel();
+}
+
+bool CVantrelDlg::OnCommand(UINT id, UINT code)
+{
+    switch (id) {
+    case IDC_DELETE:
+        if (code != BN_CLICKED)
+            break;
+        OnBnClickedDelete();
+        return true;
+    case ID_HELP_VISIT_WEB_SITE:
+        OpenInBrowser(kHomePage);
+        return true;
+    case ID_HELP_SUPPORT:
+        OpenInBrowser(kSupportPage);
+        return true;
+    case ID_HELP_ABOUT:
+        m_aboutBox.DoModal();
+        return true;
+    default:
+        break;
+    }
+    return CDialog::OnCommand(id, code);
+}
+
+void CVantrelDlg::OnSysCommand(UINT id, LPARAM param)
+{
+    // The system menu's About item does what Help > About does.
+    if ((id & 0xFFF0) == kAboutCommand) {
+        m_aboutBox.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(id, param);
+}
+
+void CVantrelDlg::OnBnClickedDelete()
+{
+    const std::wstring path = m_tree.GetSelectedPath();
+    if (path.empty()) {
+        // Nothing selected, or the item is gone: there is no target to erase.
+        ::MessageBoxW(m_hWnd, L"Please select an existing drive, folder or file to delete.", L"Tarnwick",
+                      MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, path) + L" ?";
+    if (::MessageBoxW(m_hWnd, question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES)
+        RunErase();
+}
+
+void CVantrelDlg::RunErase()
+{
+    // Asked again: the item may have gone while the question was open.
+    const std::wstring target = m_tree.GetSelectedPath();
+    if (target.empty())
+        return;
+    CProgressDlg progress(this);
+    progress.m_pszTarget = target.c_str();
+    progress.m_nMethodId = EraseMethodIdFromIndex(m_cbMethod.GetCurSel());
+    progress.DoModal();
+    m_tree.RefreshSelected();
+}
+
+void CVantrelDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)));
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(&client);
+    const int x = (client.right - client.left - iconWidth + 1) / 2;
+    const int y = (client.bottom - client.top - iconHeight + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+}
+
+HCURSOR CVantrelDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The main window: a tree of drives, folders and files, the erase method, and "Delete",
+// which confirms and erases the selected item in one job and then refreshes it in the tree.
+
+#include "app/browser/FileBrowserCtrl.h"
+#include "app/widgets/AboutBox.h"
+#include "app/widgets/BitmapPicture.h"
+#include "app/widgets/MyHyperLink.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+
+class CVantrelDlg : public CDialog {
+public:
+    explicit CVantrelDlg(CWnd* parent = nullptr);
+
+    // Enter and Esc do nothing here: neither may erase nor close by accident.
+    bool PreTranslateMessage(MSG* message) override;
+
+protected:
+    void DoDataExchange(CDataExchange* exchange) override;
+    BOOL OnInitDialog() override;
+    // The window is closing: the chosen method is remembered.
+    void OnCancel() override;
+    bool OnCommand(UINT id, UINT code) override;
+    void OnSysCommand(UINT id, LPARAM param) override;
+    void OnPaint() override;
+    HCURSOR OnQueryDragIcon() override;
+
+private:
+    void OnBnClickedDelete();
+    void RunErase();
+
+    HICON m_hIcon;
+    CMyHyperLink m_link;
+    CFileBrowserCtrl m_tree;
+    CComboBox m_cbMethod;
+    CBitmapPicture m_banner;
+    CAboutBox m_aboutBox;
+};

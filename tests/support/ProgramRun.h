@@ -1,0 +1,29 @@
+#pragma once
+// One run of the program under test (Morvane.exe next to the running executable), whose
+// windows are found by its process id.
+
+#include "win32/ScopedHandle.h"
+
+#include <windows.h>
+
+#include <string>
+
+class ProgramRun {
+public:
+    // Starts "<folder>\Morvane.exe" with these arguments (the program folder by default).
+    explicit ProgramRun(const std::wstring& arguments, const std::wstring& programFolder = L"");
+    // Ends the program if it has not ended by itself within a few seconds.
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    bool Started() const { return m_process.IsValid(); }
+    DWORD Pid() const { return m_pid; }
+    // A visible top-level window of the program with this caption, other than `except`.
+    HWND Window(const std::wstring& caption, HWND except = nullptr) const;
+    bool HasEnded(DWORD timeoutMs = 20000) const;
+
+private:
+    UniqueHandle m_process;
+    DWORD m_pid = 0;
+};
