@@ -141,6 +141,10 @@ TEST_F(ProgramTest, MainWindowErasesTheSelectedFileAndDropsItFromTheTree)
     ASSERT_TRUE(tree.IsReady());
     HTREEITEM drive = tree.FindChild(nullptr, L"C:\\");
     ASSERT_TRUE(drive);
+    // Opened level by level, as a user does: expanding reads a level anew, so an item's
+    // handle is looked up again after its parent was expanded.
+    tree.Expand(drive);
+    ASSERT_TRUE(WaitUntil([&] { return tree.IsExpanded(drive); }));
     HTREEITEM folderItem = tree.FindChild(drive, name);
     ASSERT_TRUE(folderItem);
 

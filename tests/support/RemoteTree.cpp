@@ -63,7 +63,7 @@ void RemoteTree::Expand(HTREEITEM item) const
     PressKey(m_tree, VK_RIGHT);
 }
 
-HTREEITEM RemoteTree::Selected() const
+bool RemoteTree::IsExpanded(HTREEITEM item) const
 {
-    return reinterpret_cast<HTREEITEM>(::SendMessageW(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    return (::SendMessageW(m_tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
 }

@@ -19,9 +19,10 @@ public:
     // The first child of parent (of the roots for null) with this text, or null.
     HTREEITEM FindChild(HTREEITEM parent, const std::wstring& text) const;
     void Select(HTREEITEM item) const;
-    // As the user does it: select the item and press the right arrow.
+    // As the user does it: select the item and press the right arrow. The item's children are
+    // read anew by the time IsExpanded says so.
     void Expand(HTREEITEM item) const;
-    HTREEITEM Selected() const;
+    bool IsExpanded(HTREEITEM item) const;
 
 private:
     HWND m_tree;
