@@ -8,6 +8,7 @@ PACKAGES=(
     cmake ninja-build
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
+    nsis
     python3
     wine wine64 wine32:i386
     xvfb xauth
@@ -36,6 +37,18 @@ build_arch() {
     cmake -S "$ROOT" -B "$BUILD/$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
     cmake --build "$BUILD/$arch"
+}
+
+# The two setups, from both build trees: MorvaneSetup.exe for every Windows, and
+# MorvaneSetup-x64.exe for 64-bit Windows only (which runs where 32-bit programs cannot).
+build_setup() {
+    log "building the setups"
+    local target out
+    for target in x86-unicode:MorvaneSetup amd64-unicode:MorvaneSetup-x64; do
+        out="$BUILD/${target#*:}.exe"
+        makensis -V2 -WX -DTARGET="${target%%:*}" -DI686_BIN="$BUILD/i686/bin" -DX86_64_BIN="$BUILD/x86_64/bin" \
+            -DOUTFILE="$out" "$ROOT/installer/MorvaneSetup.nsi" >&2
+    done
 }
 
 export WINEPREFIX="$BUILD/wine"

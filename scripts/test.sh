@@ -6,6 +6,7 @@ source "$(dirname "$0")/lib.sh"
 install_missing_packages
 build_arch i686
 build_arch x86_64
+build_setup
 
 # One CTest run over both build trees, so that one summary ends the output.
 cat >"$BUILD/CTestTestfile.cmake" <<CTEST

@@ -5,17 +5,20 @@
 #include <algorithm>
 #include <vector>
 
-bool KeyExists(HKEY root, const std::wstring& path)
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view)
 {
     UniqueRegKey key;
-    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put()) == ERROR_SUCCESS;
 }
 
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name)
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view)
 {
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put()) != ERROR_SUCCESS)
+        return std::nullopt;
     wchar_t data[1024];
     DWORD bytes = sizeof(data);
-    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
+    if (::RegGetValueW(key.Get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(data);
 }
@@ -32,7 +35,7 @@ bool WriteString(HKEY root, const std::wstring& path, const std::wstring& name, 
 
 namespace {
 
-void DumpInto(HKEY key, const std::wstring& relative, std::wstring& out)
+void DumpInto(HKEY key, const std::wstring& relative, REGSAM view, std::wstring& out)
 {
     out += L"[" + relative + L"]\n";
     std::vector<std::wstring> values;
@@ -62,29 +65,29 @@ void DumpInto(HKEY key, const std::wstring& relative, std::wstring& out)
     std::sort(subkeys.begin(), subkeys.end());
     for (const auto& name : subkeys) {
         UniqueRegKey subkey;
-        if (::RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, subkey.Put()) == ERROR_SUCCESS)
-            DumpInto(subkey.Get(), relative.empty() ? name : relative + L"\\" + name, out);
+        if (::RegOpenKeyExW(key, name.c_str(), 0, KEY_READ | view, subkey.Put()) == ERROR_SUCCESS)
+            DumpInto(subkey.Get(), relative.empty() ? name : relative + L"\\" + name, view, out);
     }
 }
 
 }  // namespace
 
-std::wstring DumpKey(HKEY root, const std::wstring& path)
+std::wstring DumpKey(HKEY root, const std::wstring& path, REGSAM view)
 {
     UniqueRegKey key;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS)
         return L"(missing)\n";
     std::wstring out;
-    DumpInto(key.Get(), L"", out);
+    DumpInto(key.Get(), L"", view, out);
     return out;
 }
 
-KeyPathGuard::KeyPathGuard(HKEY root, const std::wstring& path) : m_root(root)
+KeyPathGuard::KeyPathGuard(HKEY root, const std::wstring& path, REGSAM view) : m_root(root), m_view(view)
 {
     for (size_t separator = 0;; ++separator) {
         separator = path.find(L'\\', separator);
         const std::wstring prefix = path.substr(0, separator);
-        if (!KeyExists(root, prefix)) {
+        if (!KeyExists(root, prefix, view)) {
             m_firstMissing = prefix;
             return;
         }
@@ -95,8 +98,19 @@ KeyPathGuard::KeyPathGuard(HKEY root, const std::wstring& path) : m_root(root)
 
 KeyPathGuard::~KeyPathGuard()
 {
-    if (!m_firstMissing.empty())
+    if (m_firstMissing.empty())
+        return;
+    // RegDeleteTreeW has no view of its own: it takes the one its parent key was opened in.
+    const size_t separator = m_firstMissing.find_last_of(L'\\');
+    if (separator == std::wstring::npos) {
         ::RegDeleteTreeW(m_root, m_firstMissing.c_str());
+        return;
+    }
+    UniqueRegKey parent;
+    if (::RegOpenKeyExW(m_root, m_firstMissing.substr(0, separator).c_str(), 0, KEY_ALL_ACCESS | m_view,
+                        parent.Put())
+        == ERROR_SUCCESS)
+        ::RegDeleteTreeW(parent.Get(), m_firstMissing.substr(separator + 1).c_str());
 }
 
 ValueGuard::ValueGuard(HKEY root, const std::wstring& path, const std::wstring& name)

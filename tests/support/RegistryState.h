@@ -6,26 +6,29 @@
 #include <optional>
 #include <string>
 
-bool KeyExists(HKEY root, const std::wstring& path);
+// `view` is 0 for the process's own registry view, or KEY_WOW64_32KEY / KEY_WOW64_64KEY.
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // A REG_SZ value; nothing where the key or value is missing or of another type.
-std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name);
+std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name,
+                                       REGSAM view = 0);
 // Creates the key where needed.
 bool WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& data);
 // The key and everything below it as text, one line per key ("[relative path]") and per value
 // ("name = data", "@" for the default), keys and values sorted, paths relative to `path`.
-std::wstring DumpKey(HKEY root, const std::wstring& path);
+std::wstring DumpKey(HKEY root, const std::wstring& path, REGSAM view = 0);
 
 // Removes, when it goes, the part of a key path that did not exist when it was made, with
 // everything a test put below it.
 class KeyPathGuard {
 public:
-    KeyPathGuard(HKEY root, const std::wstring& path);
+    KeyPathGuard(HKEY root, const std::wstring& path, REGSAM view = 0);
     ~KeyPathGuard();
     KeyPathGuard(const KeyPathGuard&) = delete;
     KeyPathGuard& operator=(const KeyPathGuard&) = delete;
 
 private:
     HKEY m_root;
+    REGSAM m_view;
     std::wstring m_firstMissing;
 };
 

@@ -1,0 +1,503 @@
+// Tarnwick's setup as an administrator runs it, silently: it installs, the extension it registered
+// is created through COM as Explorer creates it and starts the installed Morvane.exe on a file,
+// and the uninstaller, run as the list of installed programs runs it, takes everything away but
+// the user's settings. Every setup the build makes is run where the machine can run it.
+//
+//   setup_tests.exe [GoogleTest flags] <folder of MorvaneSetup.exe and MorvaneSetup-x64.exe>
+
+#include "com/ComPtr.h"
+#include "tests/setup/StartedProgram.h"
+#include "tests/shellext/DropDataObject.h"
+#include "tests/shellext/ExtensionTestSupport.h"
+#include "tests/support/Links.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+const wchar_t kRecordKey[] = L"SOFTWARE\\Kestrium";
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick";
+const wchar_t kSettingsKey[] = L"Software\\Kestrium\\Morvane\\settings";
+const wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingDeletes[] = L"PendingFileRenameOperations";
+const std::wstring kClass32Key = L"Software\\Classes\\" + kClassKey;
+
+std::wstring g_setupFolder;
+
+struct SetupKind {
+    const char* name;
+    const wchar_t* file;
+    bool thirtyTwoBit;
+};
+
+void PrintTo(const SetupKind& kind, std::ostream* out)
+{
+    *out << kind.name;
+}
+
+const SetupKind kSetups[] = {
+    {"x86", L"MorvaneSetup.exe", true},
+    {"x64", L"MorvaneSetup-x64.exe", false},
+};
+
+class ComApartment {
+public:
+    ComApartment() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(m_result))
+            ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT m_result;
+};
+
+std::wstring KnownFolder(int csidl)
+{
+    wchar_t path[MAX_PATH];
+    return SUCCEEDED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
+}
+
+std::wstring DefaultFolder()
+{
+    return KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium\\Tarnwick";
+}
+
+std::wstring Shortcut()
+{
+    return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tarnwick.lnk";
+}
+
+std::wstring TempFolder()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD length = ::GetTempPathW(MAX_PATH, path);
+    return std::wstring(path, length);
+}
+
+// Names in a folder matching a pattern, sorted; "." and ".." left out.
+std::vector<std::wstring> Names(const std::wstring& folder, const wchar_t* pattern = L"*")
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
+    if (!search)
+        return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (::FindNextFileW(search.Get(), &found));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name)
+{
+    DWORD data = 0;
+    DWORD bytes = sizeof(data);
+    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &data, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return data;
+}
+
+// The strings of a REG_MULTI_SZ value; empty strings included, as they carry meaning there.
+std::vector<std::wstring> ReadMultiString(HKEY root, const std::wstring& path, const std::wstring& name)
+{
+    DWORD bytes = 0;
+    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &bytes)
+            != ERROR_SUCCESS
+        || bytes == 0)
+        return {};
+    std::wstring data(bytes / sizeof(wchar_t), L'\0');
+    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, &data[0], &bytes)
+        != ERROR_SUCCESS)
+        return {};
+    std::vector<std::wstring> strings;
+    for (size_t at = 0; at < data.size();) {
+        const size_t end = data.find(L'\0', at);
+        strings.push_back(data.substr(at, end - at));
+        if (end == std::wstring::npos)
+            break;
+        at = end + 1;
+    }
+    return strings;
+}
+
+// Where the product leaves traces in one registry view. The handler keys under HKEY_CLASSES_ROOT\*
+// and \Directory are shared by both views, so they belong to the 64-bit view's traces only.
+std::wstring RegistryTraces(REGSAM view)
+{
+    std::wstring traces;
+    for (const std::wstring& key : {std::wstring(kRecordKey), std::wstring(kUninstallKey)})
+        traces += L"HKLM\\" + key + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, key, view);
+    std::vector<std::wstring> classKeys = {kClassKey};
+    if (view == KEY_WOW64_64KEY)
+        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey});
+    for (const std::wstring& key : classKeys)
+        traces += L"HKCR\\" + key + L"\n" + DumpKey(HKEY_CLASSES_ROOT, key, view);
+    traces += L"approval: "
+              + ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText, view).value_or(L"(none)");
+    return traces;
+}
+
+// The target of a shell link, or what went wrong.
+std::wstring ShortcutTarget(const std::wstring& shortcut)
+{
+    const ComApartment apartment;
+    ComPtr<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Put()))))
+        return L"(no shell link object)";
+    ComPtr<IPersistFile> file = link.As<IPersistFile>();
+    wchar_t target[MAX_PATH] = {};
+    if (!file || FAILED(file->Load(shortcut.c_str(), STGM_READ))
+        || FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)))
+        return L"(unreadable)";
+    return target;
+}
+
+std::wstring LoadedModulePath(const wchar_t* name)
+{
+    const HMODULE module = ::GetModuleHandleW(name);
+    if (!module)
+        return L"(not loaded)";
+    wchar_t path[MAX_PATH * 2];
+    return std::wstring(path, ::GetModuleFileNameW(module, path, MAX_PATH * 2));
+}
+
+// Starting it suspended runs none of its code.
+bool CanStart(const std::wstring& program)
+{
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                          &startup, &info))
+        return false;
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    ::TerminateProcess(process.Get(), 1);
+    ::WaitForSingleObject(process.Get(), 10000);
+    return true;
+}
+
+// Removes, when it goes, a file or folder that was not there when it was made.
+class PathGuard {
+public:
+    explicit PathGuard(std::wstring path) : m_path(std::move(path)), m_existed(PathExists(m_path)) {}
+    ~PathGuard()
+    {
+        if (!m_existed)
+            RemoveTree(m_path);
+    }
+    PathGuard(const PathGuard&) = delete;
+    PathGuard& operator=(const PathGuard&) = delete;
+
+    bool Existed() const { return m_existed; }
+
+private:
+    std::wstring m_path;
+    bool m_existed;
+};
+
+// The uninstaller runs from a copy of itself in the temporary folder, which Windows deletes at the
+// next restart; the prefix has no restart to wait for.
+class UninstallerCopies {
+public:
+    UninstallerCopies() : m_before(Names(TempFolder(), kPattern)) {}
+    ~UninstallerCopies()
+    {
+        for (const std::wstring& name : New())
+            RemoveTree(TempFolder() + name);
+    }
+    UninstallerCopies(const UninstallerCopies&) = delete;
+    UninstallerCopies& operator=(const UninstallerCopies&) = delete;
+
+    std::vector<std::wstring> New() const
+    {
+        std::vector<std::wstring> added;
+        for (const std::wstring& name : Names(TempFolder(), kPattern)) {
+            if (std::find(m_before.begin(), m_before.end(), name) == m_before.end())
+                added.push_back(name);
+        }
+        return added;
+    }
+
+private:
+    static constexpr const wchar_t* kPattern = L"~nsu*.tmp";
+    std::vector<std::wstring> m_before;
+};
+
+class Setup : public ::testing::TestWithParam<SetupKind> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(g_setupFolder.empty()) << "give the folder of the setups as the argument";
+        m_setup = g_setupFolder + L"\\" + GetParam().file;
+        ASSERT_TRUE(PathExists(m_setup)) << m_setup << " is missing (scripts/test.sh builds it)";
+        if (GetParam().thirtyTwoBit && !CanStart(m_setup))
+            GTEST_SKIP() << "this machine cannot run 32-bit programs, so the 32-bit setup is not run here; "
+                            "MorvaneSetup-x64.exe is built from the same script";
+        ASSERT_FALSE(PathExists(DefaultFolder())) << "Tarnwick is already installed in this prefix";
+        ASSERT_NE(static_cast<DWORD>(-1), StartedProcessCount()) << "this process could not join a job";
+        m_before64 = RegistryTraces(KEY_WOW64_64KEY);
+        m_before32 = RegistryTraces(KEY_WOW64_32KEY);
+    }
+
+    int RunSetup(const std::wstring& arguments) { return RunProcess(L"\"" + m_setup + L"\" " + arguments); }
+
+    void ExpectInstalledIn(const std::wstring& folder)
+    {
+        EXPECT_EQ((std::vector<std::wstring>{L"Morvane.exe", L"MorvaneExt.dll", L"uninstall.exe"}), Names(folder));
+        // On 64-bit Windows the 64-bit binaries, which the tests' own build tree holds.
+        for (const wchar_t* name : {L"Morvane.exe", L"MorvaneExt.dll"})
+            EXPECT_TRUE(ReadWholeFile(folder + L"\\" + name) == ReadWholeFile(ExecutableDirectory() + L"..\\" + name))
+                << "installed " << name << " differs from the x86_64 build's";
+        if (!m_programFilesX86.Existed()) {
+            EXPECT_FALSE(PathExists(KnownFolder(CSIDL_PROGRAM_FILESX86) + L"\\Kestrium"));
+        }
+
+        EXPECT_EQ(folder, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
+        EXPECT_EQ(L"[]\n"
+                  L"@ = Morvane Class\n"
+                  L"[InprocServer32]\n"
+                  L"@ = " + folder + L"\\MorvaneExt.dll\n"
+                  L"ThreadingModel = Apartment\n",
+                  DumpKey(HKEY_CLASSES_ROOT, kClassKey));
+        const std::wstring handler = std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
+        EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, kFileHandlerKey));
+        EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, kFolderHandlerKey));
+        EXPECT_EQ(L"Kestrium", ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).value_or(L"none"));
+
+        const std::wstring uninstaller = L"\"" + folder + L"\\uninstall.exe\"";
+        const struct {
+            const wchar_t* name;
+            std::wstring data;
+        } entry[] = {
+            {L"DisplayName", L"Tarnwick"},
+            {L"Publisher", L"Kestrium"},
+            {L"InstallLocation", folder},
+            {L"DisplayIcon", folder + L"\\Morvane.exe"},
+            {L"UninstallString", uninstaller},
+            {L"QuietUninstallString", uninstaller + L" /S"},
+        };
+        for (const auto& value : entry)
+            EXPECT_EQ(value.data, ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, value.name).value_or(L"(none)"))
+                << value.name;
+        EXPECT_EQ(1u, ReadDword(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoModify").value_or(0));
+        EXPECT_EQ(1u, ReadDword(HKEY_LOCAL_MACHINE, kUninstallKey, L"NoRepair").value_or(0));
+
+        EXPECT_EQ(m_before32, RegistryTraces(KEY_WOW64_32KEY)) << "Setup wrote into the 32-bit registry view";
+        EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), ShortcutTarget(Shortcut()).c_str()))
+            << ShortcutTarget(Shortcut());
+    }
+
+    // What Explorer does when the user picks "Delete by Kestrium" on one file.
+    StartedProgram DeleteByKestrium(const std::wstring& folder, const std::wstring& file)
+    {
+        StartedProgram morvane;
+        {
+            const ComApartment apartment;
+            ComPtr<IContextMenu> menu;
+            EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER,
+                                               IID_PPV_ARGS(menu.Put())));
+            if (!menu)
+                return morvane;
+            EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\MorvaneExt.dll").c_str(), LoadedModulePath(L"MorvaneExt.dll").c_str()))
+                << LoadedModulePath(L"MorvaneExt.dll");
+            ComPtr<IShellExtInit> init = menu.As<IShellExtInit>();
+            EXPECT_TRUE(init && init->Initialize(nullptr, MakeDropDataObject({file}).Get(), nullptr) == S_OK);
+            const UniqueMenu popup(::CreatePopupMenu());
+            EXPECT_EQ(1, menu->QueryContextMenu(popup.Get(), 0, 100, 200, CMF_NORMAL));
+            wchar_t text[64] = {};
+            ::GetMenuStringW(popup.Get(), 100, text, 64, MF_BYCOMMAND);
+            EXPECT_STREQ(L"Delete by Kestrium", text);
+
+            const std::vector<DWORD> running = ProcessesNamed(L"Morvane.exe");
+            CMINVOKECOMMANDINFO info = {};
+            info.cbSize = sizeof(info);
+            info.lpVerb = MAKEINTRESOURCEA(0);
+            info.nShow = SW_SHOWNORMAL;
+            EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+            EXPECT_TRUE(morvane.Find(L"Morvane.exe", running, 30000)) << "no new Morvane.exe runs";
+        }
+        // Explorer lets the DLL go in time too; while it is loaded, the uninstaller cannot delete it.
+        EXPECT_EQ(L"(not loaded)", LoadedModulePath(L"MorvaneExt.dll"));
+        return morvane;
+    }
+
+    // The installed program, with the file's path in double quotes as its one argument.
+    static void ExpectStartedOn(const StartedProgram& morvane, const std::wstring& folder, const std::wstring& file)
+    {
+        EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), morvane.Image().c_str())) << morvane.Image();
+        const std::wstring line = morvane.CommandLine();
+        const std::wstring quoted = L" \"" + file + L"\"";
+        ASSERT_GE(line.size(), quoted.size()) << line;
+        EXPECT_EQ(quoted, line.substr(line.size() - quoted.size())) << line;
+        int count = 0;
+        LPWSTR* arguments = ::CommandLineToArgvW(line.c_str(), &count);
+        ASSERT_NE(nullptr, arguments);
+        EXPECT_EQ(2, count) << line;
+        if (count == 2) {
+            EXPECT_EQ(file, arguments[1]);
+        }
+        ::LocalFree(arguments);
+    }
+
+    // The program's windows are not built yet: where they will be driven through the confirmation,
+    // the method and the progress until the file is gone, the program can only be ended.
+    static void SeeTheEraseThrough(StartedProgram& morvane, const std::wstring& /*file*/)
+    {
+        EXPECT_TRUE(morvane.End());
+    }
+
+    // The quiet command of the installed-programs entry, to its very end.
+    void Uninstall()
+    {
+        const std::optional<std::wstring> command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString");
+        ASSERT_TRUE(command.has_value());
+        ASSERT_EQ(0, RunProcess(*command));
+        // The copy it hands over to is this process's grandchild, in its job.
+        ASSERT_TRUE(WaitForStartedProcesses());
+        const std::vector<std::wstring> pending =
+            ReadMultiString(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingDeletes);
+        for (const std::wstring& copy : m_uninstallerCopies.New()) {
+            const std::wstring folder = TempFolder() + copy;
+            std::vector<std::wstring> left = {folder};
+            for (const std::wstring& name : Names(folder))
+                left.push_back(folder + L"\\" + name);
+            for (const std::wstring& path : left)
+                EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), L"\\??\\" + path))
+                    << path << " stays after a restart";
+        }
+    }
+
+    void ExpectNothingLeftIn(const std::wstring& folder)
+    {
+        EXPECT_FALSE(PathExists(folder));
+        if (!m_programFiles.Existed()) {
+            EXPECT_FALSE(PathExists(KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium"));
+        }
+        EXPECT_FALSE(PathExists(Shortcut()));
+        EXPECT_EQ(m_before64, RegistryTraces(KEY_WOW64_64KEY));
+        EXPECT_EQ(m_before32, RegistryTraces(KEY_WOW64_32KEY));
+    }
+
+    const ExtensionRegistryGuard m_extension;
+    const KeyPathGuard m_record64{HKEY_LOCAL_MACHINE, kRecordKey, KEY_WOW64_64KEY};
+    const KeyPathGuard m_record32{HKEY_LOCAL_MACHINE, kRecordKey, KEY_WOW64_32KEY};
+    const ValueGuard m_recordPath{HKEY_LOCAL_MACHINE, kRecordKey, L"path"};
+    const KeyPathGuard m_uninstall64{HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY};
+    const KeyPathGuard m_uninstall32{HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY};
+    const KeyPathGuard m_class32{HKEY_LOCAL_MACHINE, kClass32Key, KEY_WOW64_32KEY};
+    const KeyPathGuard m_settings{HKEY_CURRENT_USER, kSettingsKey};
+    const ValueGuard m_settingsMethod{HKEY_CURRENT_USER, kSettingsKey, L"file_method"};
+    const ValueGuard m_settingsClose{HKEY_CURRENT_USER, kSettingsKey, L"close_after_delete"};
+    const ValueGuard m_pendingDeletes{HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingDeletes};
+    const PathGuard m_programFiles{KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium"};
+    const PathGuard m_programFilesX86{KnownFolder(CSIDL_PROGRAM_FILESX86) + L"\\Kestrium"};
+    const PathGuard m_shortcut{Shortcut()};
+    const UninstallerCopies m_uninstallerCopies;
+    const TempDir m_temp;
+    std::wstring m_setup;
+    std::wstring m_before64;
+    std::wstring m_before32;
+};
+
+}  // namespace
+
+TEST_P(Setup, InstallsStartsMorvaneFromTheMenuAndUninstallsAllButTheSettings)
+{
+    ASSERT_EQ(0, RunSetup(L"/S"));
+    const std::wstring folder = DefaultFolder();
+    ExpectInstalledIn(folder);
+
+    const std::wstring file = m_temp.WriteFile(L"old report.txt", "to be erased");
+    StartedProgram morvane = DeleteByKestrium(folder, file);
+    ExpectStartedOn(morvane, folder, file);
+    SeeTheEraseThrough(morvane, file);
+
+    const DWORD method = 2;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"file_method", REG_DWORD, &method,
+                                               sizeof(method)));
+    const std::wstring settings = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
+    Uninstall();
+    ExpectNothingLeftIn(folder);
+    EXPECT_EQ(settings, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
+}
+
+// The longest folder is the one whose longest file path, MorvaneExt.dll's, still fits MAX_PATH.
+TEST_P(Setup, TakesTheLongestFolderThatWorksAndRefusesALongerOneWithoutChangingAnything)
+{
+    const std::wstring base = m_temp.Path() + L"\\";
+    const std::wstring longest = base + std::wstring(244 - base.size(), L'd');
+    ASSERT_EQ(0, RunSetup(L"/S /D=" + longest));
+    EXPECT_EQ(longest, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
+    const std::wstring file = m_temp.WriteFile(L"a.txt", "to be erased");
+    StartedProgram morvane = DeleteByKestrium(longest, file);
+    ExpectStartedOn(morvane, longest, file);
+    SeeTheEraseThrough(morvane, file);
+    Uninstall();
+    ExpectNothingLeftIn(longest);
+
+    // NSIS ends a setup whose script aborted with 2.
+    const std::wstring longer = longest + L"e";
+    EXPECT_EQ(2, RunSetup(L"/S /D=" + longer));
+    ExpectNothingLeftIn(longer);
+}
+
+// A folder the user chose may hold the user's files, and the publisher's key other values.
+TEST_P(Setup, UninstallTakesAwayOnlyWhatSetupPutThere)
+{
+    const std::wstring folder = m_temp.MakeFolder(L"My Tools");
+    m_temp.WriteFile(L"My Tools\\notes.txt", "mine");
+    const ValueGuard neighbour(HKEY_LOCAL_MACHINE, kRecordKey, L"licence");
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kRecordKey, L"licence", L"another product's"));
+    ASSERT_EQ(0, RunSetup(L"/S /D=" + folder));
+    EXPECT_EQ(folder, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
+    Uninstall();
+
+    EXPECT_EQ(std::vector<std::wstring>{L"notes.txt"}, Names(folder));
+    EXPECT_EQ("mine", ReadWholeFile(folder + L"\\notes.txt"));
+    EXPECT_EQ(L"[]\nlicence = another product's\n", DumpKey(HKEY_LOCAL_MACHINE, kRecordKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachSetup, Setup, ::testing::ValuesIn(kSetups),
+                         [](const ::testing::TestParamInfo<SetupKind>& info) { return info.param.name; });
+
+// CTest passes the setups' folder as the build machine names it.
+int wmain(int argc, wchar_t** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc > 1) {
+        std::wstring folder = argv[1];
+        using DosFileName = WCHAR*(CDECL*)(LPCSTR);
+        const auto toDos = reinterpret_cast<DosFileName>(
+            reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+        if (folder[0] == L'/' && toDos) {
+            WCHAR* dos = toDos(std::string(folder.begin(), folder.end()).c_str());
+            if (dos) {
+                folder = dos;
+                ::HeapFree(::GetProcessHeap(), 0, dos);
+            }
+        }
+        g_setupFolder = folder;
+    }
+    return RUN_ALL_TESTS();
+}
