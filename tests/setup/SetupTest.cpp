@@ -6,9 +6,11 @@
 //   setup_tests.exe [GoogleTest flags] <folder of MorvaneSetup.exe and MorvaneSetup-x64.exe>
 
 #include "com/ComPtr.h"
+#include "resources/resource.h"
 #include "tests/setup/StartedProgram.h"
 #include "tests/shellext/DropDataObject.h"
 #include "tests/shellext/ExtensionTestSupport.h"
+#include "tests/support/Gui.h"
 #include "tests/support/Links.h"
 #include "tests/support/TempDir.h"
 
@@ -358,11 +360,32 @@ protected:
         ::LocalFree(arguments);
     }
 
-    // The program's windows are not built yet: where they will be driven through the confirmation,
-    // the method and the progress until the file is gone, the program can only be ended.
-    static void SeeTheEraseThrough(StartedProgram& morvane, const std::wstring& /*file*/)
+    // As the user goes on from the menu item: confirms, takes the one-pass method and waits for
+    // the job to end. A program left running at a failure is ended, so that uninstalling works.
+    static void SeeTheEraseThrough(StartedProgram& morvane, const std::wstring& file)
     {
-        EXPECT_TRUE(morvane.End());
+        DriveTheErase(morvane.Id(), file);
+        if (::WaitForSingleObject(morvane.Process(), kGuiPatienceMs) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "Morvane.exe still runs";
+            morvane.End();
+        }
+        EXPECT_FALSE(PathExists(file));
+    }
+
+    static void DriveTheErase(DWORD pid, const std::wstring& file)
+    {
+        HWND confirm = WaitForWindow(L"Tarnwick", pid);
+        ASSERT_TRUE(confirm) << "no confirmation";
+        EXPECT_EQ(L"Do you really want to delete " + file + L" ?", MessageBoxText(confirm));
+        PressButton(confirm, IDYES);
+        HWND chooser = WaitForWindow(L"Choose delete method", pid);
+        ASSERT_TRUE(chooser) << "no method chooser";
+        ::SendMessageW(::GetDlgItem(chooser, IDC_METHOD), CB_SETCURSEL, 3, 0);
+        PressButton(chooser, IDOK);
+        HWND progress = WaitForWindow(L"Deleting ...", pid);
+        ASSERT_TRUE(progress) << "no progress";
+        EXPECT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        PressButton(progress, IDC_CANCEL_FINISH);
     }
 
     // The quiet command of the installed-programs entry, to its very end.
