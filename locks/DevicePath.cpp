@@ -15,12 +15,12 @@ bool IsDriveLetter(wchar_t c)
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
+} // namespace
+
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
 {
     return text.size() >= prefix.size() && ::_wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
 }
-
-} // namespace
 
 bool DevicePathFromTarget(const std::wstring& target, const std::wstring& path, std::wstring& devicePath)
 {

@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
+
 // The device form of path, given the target that the system reports for its first two
 // characters (its drive): local (\Device\HarddiskVolume1), substituted (\??\C:\dir) or
 // network (\Device\LanmanRedirector\;Z:0\server\share).

@@ -8,7 +8,6 @@
 #include "locks/SystemProcessInformation.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <iterator>
 #include <memory>
 #include <new>
@@ -45,12 +44,6 @@ DWORD WINAPI ProbeThread(LPVOID parameter)
     state->status = INtDll::NtQueryInformationFile(state->file, &state->ioStatus, state->buffer, kProbeBufferSize,
                                                    kFileNameInformation);
     return 0;
-}
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
-{
-    const size_t length = std::wcslen(prefix);
-    return text.size() >= length && ::_wcsnicmp(text.c_str(), prefix, length) == 0;
 }
 
 void CopyName(const std::wstring& name, LockOwnerInfo& owner)

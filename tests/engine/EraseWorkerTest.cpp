@@ -18,22 +18,6 @@ namespace {
 
 constexpr int kRandomMethod = 4;
 
-std::vector<std::wstring> Names(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (find) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name != L"." && name != L"..")
-                names.push_back(name);
-        } while (::FindNextFileW(find.Get(), &entry));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class EraseWorkerTest : public ::testing::Test {
 protected:
     // Runs the job to its end on this thread.
@@ -72,7 +56,7 @@ TEST_F(EraseWorkerTest, SingleFileOnItsOwnThread)
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->filePercent);
     EXPECT_FALSE(m_notices.notices.front().hasPath);
     EXPECT_FALSE(PathExists(file));
-    EXPECT_TRUE(Names(m_dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(m_dir.Path()).empty());
 }
 
 TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
@@ -97,7 +81,7 @@ TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
     const auto firstFolder = std::find(types.begin(), types.end(), FolderStarted);
     EXPECT_EQ(types.end(), std::find(firstFolder, types.end(), FileStarted));
     EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_TRUE(Names(m_dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(m_dir.Path()).empty());
     // The sizes of all files, summed before the first write, make the total.
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
 }
@@ -106,7 +90,7 @@ TEST_F(EraseWorkerTest, NamesRunFromAToZKeepingLengthAndDots)
 {
     const std::wstring file = m_dir.WriteFile(L"report.v2.doc", "keep");
     EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(file));
-    EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, Names(m_dir.Path()));
+    EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, FolderNames(m_dir.Path()));
     EXPECT_EQ("keep", ReadWholeFile(m_dir / L"ZZZZZZ.ZZ.ZZZ"));
 }
 
@@ -123,7 +107,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
     m_dir.WriteFile(L"BBBBBB.BBB", "x"); // now blocks the second step
     RunJob(second);
     EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_EQ((std::vector<std::wstring>{L"BBBBBB.BBB", L"CCCCCC.CCC"}), Names(m_dir.Path()));
+    EXPECT_EQ((std::vector<std::wstring>{L"BBBBBB.BBB", L"CCCCCC.CCC"}), FolderNames(m_dir.Path()));
     EXPECT_EQ("blocker", ReadWholeFile(blocker));
 }
 
@@ -137,7 +121,7 @@ TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
     };
     std::vector<std::wstring> namesAtProblem;
     m_notices.answer = [&](const RecordedNotice&) {
-        namesAtProblem = Names(m_dir.Path());
+        namesAtProblem = FolderNames(m_dir.Path());
         return kAnswerSkip;
     };
     RunJob(file);
@@ -251,7 +235,7 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
 
     RunJob(target);
     EXPECT_EQ("inner", ReadWholeFile(inner));
-    EXPECT_EQ(std::vector<std::wstring>{L"inner.txt"}, Names(outside));
+    EXPECT_EQ(std::vector<std::wstring>{L"inner.txt"}, FolderNames(outside));
     EXPECT_EQ(std::vector<std::wstring>{target + L"own.txt"}, m_notices.PathsOf(FileStarted));
     // The link itself is removed where the file system knows links; where it only imitates
     // them, removing it fails and the user is asked, but nothing behind it is touched.
@@ -347,7 +331,7 @@ TEST_F(EraseWorkerTest, FileOnDiskHoldsTheLastPassBeforeItIsRenamed)
     const std::string random = RandomChunk(4096);
     EXPECT_EQ(random.substr(0, 2048) + std::string(10000 - 4096, 'E') + random.substr(2048), seen);
     SetEraseClock(previous);
-    EXPECT_TRUE(Names(m_dir.Path()).empty());
+    EXPECT_TRUE(FolderNames(m_dir.Path()).empty());
 }
 
 } // namespace

@@ -96,6 +96,19 @@ protected:
         EXPECT_TRUE(WaitForClose(progress));
     }
 
+    // A job on a file another process holds: `answer` acts on the locked-item prompt.
+    void AnswerThePromptOn(const std::wstring& file, const std::function<void(HWND prompt)>& answer)
+    {
+        HolderProcess holder;
+        ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+        RunJob(file, 4, [&](HWND progress) {
+            HWND prompt = WaitForPrompt();
+            ASSERT_TRUE(prompt);
+            answer(prompt);
+            Finish(progress);
+        });
+    }
+
     static DWORD StoredCloseAfter()
     {
         DWORD value = 99, size = sizeof(value);
@@ -195,15 +208,7 @@ TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStill
 TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
 {
     const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-    RunJob(file, 4, [&](HWND progress) {
-        HWND prompt = WaitForPrompt();
-        ASSERT_TRUE(prompt);
-        PressButton(prompt, IDC_TERMINATE);
-        Finish(progress);
-    });
-    holder.Stop();
+    AnswerThePromptOn(file, [](HWND prompt) { PressButton(prompt, IDC_TERMINATE); });
     const size_t canceling = Find(m_log, L"Canceling erasing process");
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
@@ -213,15 +218,7 @@ TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
 TEST_F(ProgressDlgTest, EscOnThePromptAnswersNo)
 {
     const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-    RunJob(file, 4, [&](HWND progress) {
-        HWND prompt = WaitForPrompt();
-        ASSERT_TRUE(prompt);
-        PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE);
-        Finish(progress);
-    });
-    holder.Stop();
+    AnswerThePromptOn(file, [](HWND prompt) { PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE); });
     EXPECT_NE(std::wstring::npos, Find(m_log, L"File " + ShortenPathForDisplay(0, file) + L" is skipped"));
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting completed"));
     EXPECT_EQ("held", ReadWholeFile(file));

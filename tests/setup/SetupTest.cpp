@@ -52,21 +52,6 @@ const SetupKind kSetups[] = {
     {"x64", L"MorvaneSetup-x64.exe", false},
 };
 
-class ComApartment {
-public:
-    ComApartment() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_result))
-            ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
 std::wstring KnownFolder(int csidl)
 {
     wchar_t path[MAX_PATH];
@@ -91,22 +76,6 @@ std::wstring TempFolder()
 }
 
 // Names in a folder matching a pattern, sorted; "." and ".." left out.
-std::vector<std::wstring> Names(const std::wstring& folder, const wchar_t* pattern = L"*")
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    const UniqueFindHandle search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
-    if (!search)
-        return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(name);
-    } while (::FindNextFileW(search.Get(), &found));
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name)
 {
     DWORD data = 0;
@@ -220,7 +189,7 @@ private:
 // next restart; the prefix has no restart to wait for.
 class UninstallerCopies {
 public:
-    UninstallerCopies() : m_before(Names(TempFolder(), kPattern)) {}
+    UninstallerCopies() : m_before(FolderNames(TempFolder(), kPattern)) {}
     ~UninstallerCopies()
     {
         for (const std::wstring& name : New())
@@ -232,7 +201,7 @@ public:
     std::vector<std::wstring> New() const
     {
         std::vector<std::wstring> added;
-        for (const std::wstring& name : Names(TempFolder(), kPattern)) {
+        for (const std::wstring& name : FolderNames(TempFolder(), kPattern)) {
             if (std::find(m_before.begin(), m_before.end(), name) == m_before.end())
                 added.push_back(name);
         }
@@ -264,7 +233,7 @@ protected:
 
     void ExpectInstalledIn(const std::wstring& folder)
     {
-        EXPECT_EQ((std::vector<std::wstring>{L"Morvane.exe", L"MorvaneExt.dll", L"uninstall.exe"}), Names(folder));
+        EXPECT_EQ((std::vector<std::wstring>{L"Morvane.exe", L"MorvaneExt.dll", L"uninstall.exe"}), FolderNames(folder));
         // On 64-bit Windows the 64-bit binaries, which the tests' own build tree holds.
         for (const wchar_t* name : {L"Morvane.exe", L"MorvaneExt.dll"})
             EXPECT_TRUE(ReadWholeFile(folder + L"\\" + name) == ReadWholeFile(ExecutableDirectory() + L"..\\" + name))
@@ -401,7 +370,7 @@ protected:
         for (const std::wstring& copy : m_uninstallerCopies.New()) {
             const std::wstring folder = TempFolder() + copy;
             std::vector<std::wstring> left = {folder};
-            for (const std::wstring& name : Names(folder))
+            for (const std::wstring& name : FolderNames(folder))
                 left.push_back(folder + L"\\" + name);
             for (const std::wstring& path : left)
                 EXPECT_NE(pending.end(), std::find(pending.begin(), pending.end(), L"\\??\\" + path))
@@ -494,7 +463,7 @@ TEST_P(Setup, UninstallTakesAwayOnlyWhatSetupPutThere)
     EXPECT_EQ(folder, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
     Uninstall();
 
-    EXPECT_EQ(std::vector<std::wstring>{L"notes.txt"}, Names(folder));
+    EXPECT_EQ(std::vector<std::wstring>{L"notes.txt"}, FolderNames(folder));
     EXPECT_EQ("mine", ReadWholeFile(folder + L"\\notes.txt"));
     EXPECT_EQ(L"[]\nlicence = another product's\n", DumpKey(HKEY_LOCAL_MACHINE, kRecordKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));

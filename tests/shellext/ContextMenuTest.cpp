@@ -22,21 +22,6 @@ namespace {
 
 const wchar_t kInstallKey[] = L"SOFTWARE\\Kestrium";
 
-class ComApartment {
-public:
-    ComApartment() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_result))
-            ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
 template <class Function>
 Function Export(const UniqueModule& dll, const char* name)
 {

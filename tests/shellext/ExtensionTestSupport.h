@@ -21,6 +21,22 @@ const wchar_t kFolderHandlerKey[] = L"Directory\\ShellEx\\ContextMenuHandlers\\M
 std::wstring ExtensionDllPath();
 
 // Puts back every key and value that registering the extension writes, as they were.
+// COM on this thread, in a single-threaded apartment as Explorer uses it, for the object's life.
+class ComApartment {
+public:
+    ComApartment() : m_result(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(m_result))
+            ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT m_result;
+};
+
 class ExtensionRegistryGuard {
 public:
     ExtensionRegistryGuard();

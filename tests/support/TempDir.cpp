@@ -1,7 +1,10 @@
 #include "tests/support/TempDir.h"
 
+#include "win32/ScopedHandle.h"
+
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -71,6 +74,22 @@ void RemoveTree(const std::wstring& path)
         ::FindClose(search);
     }
     ::RemoveDirectoryW(path.c_str());
+}
+
+std::vector<std::wstring> FolderNames(const std::wstring& folder, const wchar_t* pattern)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle search(::FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
+    if (!search)
+        return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (::FindNextFileW(search.Get(), &found));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::wstring ExecutableDirectory()

@@ -2,6 +2,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it.
 
 #include <string>
+#include <vector>
 
 class TempDir {
 public:
@@ -23,6 +24,8 @@ private:
 };
 
 bool PathExists(const std::wstring& path);
+// The names in a folder that match the pattern, "." and ".." left out, sorted.
+std::vector<std::wstring> FolderNames(const std::wstring& folder, const wchar_t* pattern = L"*");
 // Removes a file or a folder tree, clearing attributes that would refuse it.
 void RemoveTree(const std::wstring& path);
 // The folder of the running executable, with a final separator.
