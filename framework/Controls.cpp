@@ -88,11 +88,29 @@ bool CRichEditCtrl::LineScroll(int lines, int characters)
 
 HTREEITEM CTreeCtrl::InsertItem(const wchar_t* text, HTREEITEM parent, HTREEITEM insertAfter)
 {
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(text);
+    return Insert(item, parent, insertAfter);
+}
+
+HTREEITEM CTreeCtrl::InsertItem(const wchar_t* text, int image, int selectedImage, HTREEITEM parent,
+                                HTREEITEM insertAfter)
+{
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    item.pszText = const_cast<wchar_t*>(text);
+    item.iImage = image;
+    item.iSelectedImage = selectedImage;
+    return Insert(item, parent, insertAfter);
+}
+
+HTREEITEM CTreeCtrl::Insert(const TVITEMW& item, HTREEITEM parent, HTREEITEM insertAfter)
+{
     TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = insertAfter;
-    insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<wchar_t*>(text);
+    insert.item = item;
     return reinterpret_cast<HTREEITEM>(SendMessage(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
@@ -163,6 +181,20 @@ bool CTreeCtrl::ItemHasChildren(HTREEITEM item) const
     return SendMessage(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data)) && data.cChildren != 0;
 }
 
+bool CTreeCtrl::SetItemHasChildren(HTREEITEM item, bool hasChildren)
+{
+    TVITEMW data = {};
+    data.mask = TVIF_CHILDREN;
+    data.hItem = item;
+    data.cChildren = hasChildren ? 1 : 0;
+    return SendMessage(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&data)) != 0;
+}
+
+UINT CTreeCtrl::GetItemState(HTREEITEM item, UINT mask) const
+{
+    return static_cast<UINT>(SendMessage(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), mask)) & mask;
+}
+
 bool CTreeCtrl::DeleteItem(HTREEITEM item)
 {
     return SendMessage(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item)) != 0;
@@ -205,9 +237,20 @@ bool CImageList::Create(UINT bitmapId, int width, int grow, COLORREF mask)
     return true;
 }
 
+bool CImageList::Create(int width, int height, UINT flags, int initial, int grow)
+{
+    m_list.Reset(width > 0 && height > 0 ? ::ImageList_Create(width, height, flags, initial, grow) : nullptr);
+    return m_list.IsValid();
+}
+
 int CImageList::Add(HBITMAP bitmap, COLORREF mask)
 {
     return m_list ? ::ImageList_AddMasked(m_list.Get(), bitmap, mask) : -1;
+}
+
+int CImageList::Add(HBITMAP bitmap, HBITMAP mask)
+{
+    return m_list ? ::ImageList_Add(m_list.Get(), bitmap, mask) : -1;
 }
 
 int CImageList::GetImageCount() const

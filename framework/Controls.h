@@ -53,6 +53,8 @@ public:
 class CTreeCtrl : public CWnd {
 public:
     HTREEITEM InsertItem(const wchar_t* text, HTREEITEM parent = TVI_ROOT, HTREEITEM insertAfter = TVI_LAST);
+    HTREEITEM InsertItem(const wchar_t* text, int image, int selectedImage, HTREEITEM parent = TVI_ROOT,
+                         HTREEITEM insertAfter = TVI_LAST);
     bool SetItemImage(HTREEITEM item, int image, int selectedImage);
     std::wstring GetItemText(HTREEITEM item) const;
     HTREEITEM GetParentItem(HTREEITEM item) const;
@@ -60,6 +62,10 @@ public:
     HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
     HTREEITEM GetSelectedItem() const;
     bool ItemHasChildren(HTREEITEM item) const;
+    // Whether the item shows a button, from now on as said here rather than as its children are.
+    bool SetItemHasChildren(HTREEITEM item, bool hasChildren);
+    // The item's TVIS_... states among those of `mask`.
+    UINT GetItemState(HTREEITEM item, UINT mask) const;
     // Removes the item with its whole subtree.
     bool DeleteItem(HTREEITEM item);
     // The list stays owned by the caller and must outlive its use by the tree. Returns the
@@ -71,6 +77,7 @@ public:
 
 private:
     HTREEITEM GetNextItem(HTREEITEM item, UINT relation) const;
+    HTREEITEM Insert(const TVITEMW& item, HTREEITEM parent, HTREEITEM insertAfter);
 };
 
 // An image list owned by the object.
@@ -79,9 +86,14 @@ public:
     // One image per width of the bitmap resource; `mask` (a colour) is transparent; the list
     // grows by `grow` images at a time. False leaves the object without a list.
     bool Create(UINT bitmapId, int width, int grow, COLORREF mask);
+    // An empty list of images of that size; `flags` as ImageList_Create takes them.
+    bool Create(int width, int height, UINT flags, int initial, int grow);
     // Appends the images of a bitmap of the list's height; the bitmap stays the caller's.
     // The index of the first one added, or -1.
     int Add(HBITMAP bitmap, COLORREF mask);
+    // The same with a mask bitmap, or none for a list without masks (a 32-bit list takes
+    // the bitmap's alpha channel).
+    int Add(HBITMAP bitmap, HBITMAP mask);
     int GetImageCount() const;
     HIMAGELIST GetSafeHandle() const { return m_list.Get(); }
 

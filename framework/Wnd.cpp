@@ -1,5 +1,7 @@
 #include "framework/Wnd.h"
 
+#include "win32/ScopedHandle.h"
+
 namespace {
 
 // The lookup slot of every window bound to an object. A property rather than
@@ -14,7 +16,32 @@ POINT PointFromLParam(LPARAM lParam)
     return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
 
+// A function of user32 that older systems lack, or null.
+template <class Fn>
+Fn User32Function(const char* name)
+{
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(user32, name))) : nullptr;
+}
+
 } // namespace
+
+UINT WindowDpi(HWND window)
+{
+    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow)
+        return getDpiForWindow(window);
+    // A memory device context has the screen's dots per inch.
+    UniqueMemoryDc screen(::CreateCompatibleDC(nullptr));
+    const int dpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+int SystemMetricForDpi(int index, UINT dpi)
+{
+    static const auto getSystemMetricsForDpi = User32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return getSystemMetricsForDpi ? getSystemMetricsForDpi(index, dpi) : ::GetSystemMetrics(index);
+}
 
 CWnd::~CWnd()
 {
@@ -347,6 +374,14 @@ bool CWnd::EnableWindow(bool enable)
 bool CWnd::IsIconic() const
 {
     return ::IsIconic(m_hWnd) != FALSE;
+}
+
+void CWnd::SetRedraw(bool redraw)
+{
+    ::SendMessageW(m_hWnd, WM_SETREDRAW, redraw, 0);
+    // Windows leaves drawing anew to the caller.
+    if (redraw)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void CWnd::Invalidate(bool erase)

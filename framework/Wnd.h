@@ -16,6 +16,13 @@
 // The whole text of any window.
 std::wstring WindowText(HWND window);
 
+// The dots per inch a window is shown at: its monitor's where windows follow their monitor
+// (Windows 10 and later), the system's otherwise.
+UINT WindowDpi(HWND window);
+// A system metric (SM_...) at a number of dots per inch; before Windows 10 every window has
+// the system's, and so do the metrics.
+int SystemMetricForDpi(int index, UINT dpi);
+
 class CWnd {
 public:
     CWnd() = default;
@@ -56,6 +63,8 @@ public:
     bool ShowWindow(int command);
     bool EnableWindow(bool enable = true);
     bool IsIconic() const;
+    // While off, changes to the window draw nothing; on again, the window is drawn anew.
+    void SetRedraw(bool redraw = true);
     void Invalidate(bool erase = true);
     bool RedrawWindow(const RECT* update = nullptr, HRGN region = nullptr,
                       UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);

@@ -1,10 +1,14 @@
 #include "app/browser/FileBrowserCtrl.h"
 
-#include "framework/WinApp.h"
+#include "app/browser/ItemPictures.h"
 #include "resources/resource.h"
 #include "win32/ScopedHandle.h"
 
+#include <winioctl.h>
+
 #include <algorithm>
+#include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -14,59 +18,88 @@ constexpr int kOpenFolderImage = 1;
 constexpr int kFileImage = 2;
 constexpr int kDriveImage = 3;
 
-constexpr int kImageSize = 16;
+// In image-list order.
+constexpr UINT kPictures[] = {IDB_FOLDER_CLOSED, IDB_FOLDER_OPEN, IDB_DOCUMENT, IDB_DRIVE};
 // The pictures use no pure white of their own.
 constexpr COLORREF kMaskColour = RGB(255, 255, 255);
 
 // TVE_ACTIONMASK, which MinGW's headers lack: the action without TVE_COLLAPSERESET and the
 // other flags that may come with it.
 constexpr UINT kExpandActionMask = 0x0003;
+// Sent to every child window once its top-level window has moved to a monitor of another
+// DPI (MinGW's headers declare it for Windows 10 builds only).
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 const wchar_t kPlaceholder[] = L"*";
 const wchar_t kLongPathPrefix[] = L"\\\\?\\";
 
-enum class Entries { Folders, Files };
+struct Listing {
+    std::vector<std::wstring> folders;
+    std::vector<std::wstring> files;
+};
 
-// Full paths of the directory's sub-folders or files, in the file system's order. Hidden,
-// system and reparse-point entries are kept: the tree only shows their names and follows a
-// link only when the user expands it. A directory that cannot be read has none.
-std::vector<std::wstring> ListEntries(const std::wstring& directory, Entries wanted)
+// The names in a directory, split into sub-folders and files, each in the file system's
+// order, in a single pass. Read through the long form, so that a folder deeper than MAX_PATH
+// lists its content too. Hidden, system and reparse-point entries are kept: the tree only
+// shows their names and follows a link only when the user expands it. A directory that cannot
+// be read has none.
+Listing ListEntries(const std::wstring& directory)
 {
-    std::vector<std::wstring> paths;
+    Listing listing;
     WIN32_FIND_DATAW found;
-    UniqueFindHandle search(::FindFirstFileW((directory + L"\\*").c_str(), &found));
+    // Without short names, and in larger batches: this is what makes a huge folder quick.
+    UniqueFindHandle search(::FindFirstFileExW((kLongPathPrefix + directory + L"\\*").c_str(), FindExInfoBasic,
+                                               &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!search)
-        return paths;
+        return listing;
     do {
         const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder != (wanted == Entries::Folders))
+        if (isFolder && (::wcscmp(found.cFileName, L".") == 0 || ::wcscmp(found.cFileName, L"..") == 0))
             continue;
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        paths.push_back(directory + L"\\" + name);
+        (isFolder ? listing.folders : listing.files).emplace_back(found.cFileName);
     } while (::FindNextFileW(search.Get(), &found));
-    return paths;
+    return listing;
 }
 
-std::vector<std::wstring> ListFolders(const std::wstring& directory)
+// Whether a drive's first level can be read at start-up without making the user wait: not
+// that of a network drive, nor that of a removable or optical drive without a medium, whose
+// answer can take many seconds. Those are read when they are expanded.
+bool AnswersAtOnce(const wchar_t* root)
 {
-    return ListEntries(directory, Entries::Folders);
+    switch (::GetDriveTypeW(root)) {
+    case DRIVE_REMOTE:
+        return false;
+    case DRIVE_REMOVABLE:
+    case DRIVE_CDROM: {
+        // Asks the device whether a medium is in without reading it; a device that cannot
+        // tell counts as empty.
+        const wchar_t device[] = {L'\\', L'\\', L'.', L'\\', root[0], L':', L'\0'};
+        UniqueFile volume(::CreateFileW(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
+        DWORD returned = 0;
+        return volume
+               && ::DeviceIoControl(volume.Get(), IOCTL_STORAGE_CHECK_VERIFY2, nullptr, 0, nullptr, 0, &returned,
+                                    nullptr);
+    }
+    default:
+        return true;
+    }
 }
 
-std::vector<std::wstring> ListFiles(const std::wstring& directory)
-{
-    return ListEntries(directory, Entries::Files);
-}
+// Drawing is held back while a level is filled: a folder of many thousands of entries would
+// otherwise be laid out and drawn again for each of them.
+class HeldRedraw {
+public:
+    explicit HeldRedraw(CWnd& window) : m_window(window) { m_window.SetRedraw(false); }
+    ~HeldRedraw() { m_window.SetRedraw(true); }
+    HeldRedraw(const HeldRedraw&) = delete;
+    HeldRedraw& operator=(const HeldRedraw&) = delete;
 
-std::wstring NameOf(const std::wstring& path)
-{
-    const size_t separator = path.rfind(L'\\');
-    return separator == std::wstring::npos ? path : path.substr(separator + 1);
-}
+private:
+    CWnd& m_window;
+};
 
 } // namespace
-
 std::wstring JoinItemPath(const std::vector<std::wstring>& textsRootFirst)
 {
     if (textsRootFirst.empty())
@@ -95,16 +128,25 @@ PathKind PathKindFromAttributes(DWORD attributes, DWORD lastError)
 void CFileBrowserCtrl::InitTree()
 {
     ModifyStyle(0, TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS);
-    if (m_imageList.Create(IDB_FOLDER_CLOSED, kImageSize, 1, kMaskColour)) {
-        for (const UINT id : {IDB_FOLDER_OPEN, IDB_DOCUMENT, IDB_DRIVE}) {
-            UniqueBitmap picture(static_cast<HBITMAP>(::LoadImageW(
-                AfxGetInstanceHandle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-            if (picture)
-                m_imageList.Add(picture.Get(), kMaskColour);
-        }
-        SetImageList(&m_imageList);
-    }
+    LoadImages();
     AddDrives();
+}
+
+void CFileBrowserCtrl::LoadImages()
+{
+    const int size = SystemMetricForDpi(SM_CXSMICON, WindowDpi(m_hWnd));
+    CImageList list;
+    if (!list.Create(size, size, ILC_COLOR32, static_cast<int>(std::size(kPictures)), 1))
+        return;
+    for (const UINT id : kPictures) {
+        const UniqueBitmap picture = LoadScaledPicture(id, size, kMaskColour);
+        // A picture missing would give the next ones the wrong indices.
+        if (!picture || list.Add(picture.Get(), nullptr) < 0)
+            return;
+    }
+    // The tree lets go of the list in use before it is destroyed.
+    SetImageList(&list);
+    m_imageList = std::move(list);
 }
 
 void CFileBrowserCtrl::AddDrives()
@@ -115,29 +157,37 @@ void CFileBrowserCtrl::AddDrives()
         if (!(drives & (1u << letter)))
             continue;
         const wchar_t text[] = {static_cast<wchar_t>(L'A' + letter), L':', L'\\', L'\0'};
-        HTREEITEM drive = InsertItem(text, TVI_ROOT, TVI_LAST);
-        // Removable drives too: an empty one fails quietly under the process's error mode.
-        PopulateItem(drive);
-        SetItemImage(drive, kDriveImage, kDriveImage);
+        HTREEITEM drive = InsertItem(text, kDriveImage, kDriveImage, TVI_ROOT, TVI_LAST);
+        if (AnswersAtOnce(text))
+            ReadItem(drive);
+        else
+            InsertItem(kPlaceholder, drive);
     }
 }
 
-void CFileBrowserCtrl::PopulateItem(HTREEITEM item)
+void CFileBrowserCtrl::ReadItem(HTREEITEM item)
 {
-    const std::wstring path = GetItemPath(item);
-    for (const std::wstring& folder : ListFolders(path)) {
-        HTREEITEM child = InsertItem(NameOf(folder).c_str(), item);
-        InsertItem(kPlaceholder, child);
-        SetItemImage(child, kClosedFolderImage, kOpenFolderImage);
+    const Listing listing = ListEntries(GetItemPath(item));
+    HeldRedraw held(*this);
+    DeleteChildren(item);
+    for (const std::wstring& folder : listing.folders) {
+        if (HTREEITEM child = InsertItem(folder.c_str(), kClosedFolderImage, kOpenFolderImage, item))
+            InsertItem(kPlaceholder, child);
     }
-    for (const std::wstring& file : ListFiles(path)) {
-        HTREEITEM child = InsertItem(NameOf(file).c_str(), item);
-        SetItemImage(child, kFileImage, kFileImage);
-    }
+    for (const std::wstring& file : listing.files)
+        InsertItem(file.c_str(), kFileImage, kFileImage, item);
+    // Said outright: after dropping the children in one go, some trees keep the button the
+    // item had, also for a folder that turned out empty.
+    SetItemHasChildren(item, GetChildItem(item) != nullptr);
 }
 
 void CFileBrowserCtrl::DeleteChildren(HTREEITEM item)
 {
+    // A closed item drops its children in one go: one by one, a folder of 100,000 files takes
+    // some tree implementations half a minute. The item stays closed; whatever is left (an
+    // open item's children) goes one by one.
+    if (!(GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED))
+        Expand(item, TVE_COLLAPSE | TVE_COLLAPSERESET);
     HTREEITEM child = GetChildItem(item);
     while (child) {
         HTREEITEM next = GetNextSiblingItem(child);
@@ -199,8 +249,7 @@ void CFileBrowserCtrl::RefreshSelected()
     default:
         // A folder, or a path that could not be examined: what can be read of it now is
         // what it holds (a file lists nothing).
-        DeleteChildren(item);
-        PopulateItem(item);
+        ReadItem(item);
         break;
     }
 }
@@ -224,8 +273,16 @@ void CFileBrowserCtrl::OnItemExpanding(const NMTREEVIEWW& change)
             SetItemImage(item, kClosedFolderImage, kClosedFolderImage);
         return;
     }
+    ReadItem(item);
+    // After the reading, which may report a collapse of its own.
     if (isFolder)
         SetItemImage(item, kOpenFolderImage, kOpenFolderImage);
-    DeleteChildren(item);
-    PopulateItem(item);
+}
+
+LRESULT CFileBrowserCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Moved to a monitor of another DPI: the pictures follow that monitor's small-icon size.
+    if (message == kDpiChangedAfterParent)
+        LoadImages();
+    return CTreeCtrl::WindowProc(message, wParam, lParam);
 }

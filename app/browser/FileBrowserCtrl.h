@@ -23,7 +23,9 @@ PathKind PathKindFromAttributes(DWORD attributes, DWORD lastError);
 class CFileBrowserCtrl : public CTreeCtrl {
 public:
     // Once, after the control has been bound: the tree's styles and images, and one root per
-    // drive with the drive's first level already read.
+    // drive with the drive's first level already read, apart from drives that may be slow to
+    // answer (network drives, removable and optical drives without a medium), which are read
+    // when they are expanded.
     void InitTree();
 
     // The selected item as an erase target: "\\?\" and its full path, with a final separator
@@ -37,12 +39,15 @@ public:
 
 protected:
     bool OnReflectNotify(NMHDR* header, LRESULT* result) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The item pictures at the small-icon size of the tree's DPI.
+    void LoadImages();
     void AddDrives();
-    // Appends the item's sub-folders, each unread (a "*" child gives it its button), then its
-    // files, in the order the file system gives them.
-    void PopulateItem(HTREEITEM item);
+    // Replaces the item's children with its sub-folders, each unread (a "*" child gives it its
+    // button), then its files, in the order the file system gives them.
+    void ReadItem(HTREEITEM item);
     void DeleteChildren(HTREEITEM item);
     std::wstring GetItemPath(HTREEITEM item) const;
     // What the file system says the item is; `longPath` receives "\\?\" and its path.

@@ -58,10 +58,16 @@ BOOL CBitmapPicture::OnEraseBkgnd(HDC dc)
     if (!memory)
         return TRUE;
     SelectedObject picture(memory.Get(), m_bitmap.Get());
+    // Averaged rather than dropped or doubled pixels, so that the picture stays smooth at any
+    // size the dialog has at the screen's DPI. The mode wants the brush origin set after it.
+    const int saved = ::SaveDC(dc);
+    ::SetStretchBltMode(dc, HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);
     // The bitmap's last column and row are left out, as the program has always shown its
     // pictures.
     ::StretchBlt(dc, client.left, client.top, client.right - client.left, client.bottom - client.top, memory.Get(),
                  0, 0, m_bitmapInfo.bmWidth - 1, m_bitmapInfo.bmHeight - 1, SRCCOPY);
+    ::RestoreDC(dc, saved);
     return TRUE;
 }
 

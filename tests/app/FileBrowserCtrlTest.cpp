@@ -152,7 +152,13 @@ TEST_F(FileBrowserCtrlTest, DrivesAreRootsWithTheirFirstLevelReadAndKeepTheirPic
         EXPECT_EQ(TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                   tree.GetStyle() & (TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS));
         EXPECT_TRUE(tree.GetStyle() & WS_TABSTOP); // the template's own
-        EXPECT_EQ(4, ::ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(tree.SendMessage(TVM_GETIMAGELIST))));
+        const auto images = reinterpret_cast<HIMAGELIST>(tree.SendMessage(TVM_GETIMAGELIST));
+        EXPECT_EQ(4, ::ImageList_GetImageCount(images));
+        // The pictures follow the size of the system's small icons, whatever the DPI.
+        int width = 0, height = 0;
+        ::ImageList_GetIconSize(images, &width, &height);
+        EXPECT_EQ(::GetSystemMetrics(SM_CXSMICON), width);
+        EXPECT_EQ(width, height);
 
         std::vector<std::wstring> drives;
         const DWORD mask = ::GetLogicalDrives();
