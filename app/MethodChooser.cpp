@@ -31,6 +31,9 @@ BOOL CMethodChooser::OnInitDialog()
     InsertEraseMethods(m_cbMethod);
     // A stored index outside the list leaves it without a selection, for the user to repair.
     m_cbMethod.SetCurSel(AfxGetApp()->GetProfileInt(kSettingsSection, kFileMethodEntry, 0));
+    // The list has the keyboard, so that the arrow keys pick a method at once; Enter still
+    // presses OK.
+    GotoDlgCtrl(m_cbMethod);
     return FALSE;
 }
 

@@ -132,6 +132,11 @@ bool CDialog::PreTranslateMessage(MSG*)
     return false;
 }
 
+void CDialog::GotoDlgCtrl(const CWnd& control)
+{
+    ::SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control.m_hWnd), TRUE);
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     CDialog* self = nullptr;

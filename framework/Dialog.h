@@ -38,6 +38,9 @@ public:
     // True when the message has been handled and goes no further; the base handles none.
     virtual bool PreTranslateMessage(MSG* message);
 
+    // Gives the control the keyboard focus as Tab would, default button included.
+    void GotoDlgCtrl(const CWnd& control);
+
 protected:
     // Runs DoDataExchange (members to controls). TRUE lets the system give the focus to the
     // first control that takes it.

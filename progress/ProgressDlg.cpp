@@ -17,6 +17,9 @@ constexpr UINT kCloseTimerMs = 100;
 // Asks the interface thread to start the close timer: a timer belongs to its window's thread.
 constexpr UINT kStartCloseTimer = WM_APP + 1;
 
+// The log's height at 96 dots per inch.
+constexpr int kLogHeight = 200;
+
 constexpr COLORREF kErrorColor = RGB(200, 0, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
 const wchar_t kErrorCaption[] = L"Tarnwick :: ERROR";
@@ -35,6 +38,15 @@ std::wstring OwnerOf(const EraseNotice& notice)
 bool IsFolderCode(int32_t code)
 {
     return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse;
+}
+
+// A child window's place in the client area of its dialog.
+RECT ChildRect(const CWnd& dialog, const CWnd& child)
+{
+    RECT rect;
+    child.GetWindowRect(&rect);
+    dialog.ScreenToClient(&rect);
+    return rect;
 }
 
 } // namespace
@@ -67,7 +79,6 @@ void CProgressDlg::DoDataExchange(CDataExchange* exchange)
 BOOL CProgressDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_logHeight = 200;
     m_detailsShown = false;
     m_fileBar.SetRange(0, 100);
     m_fileBar.SetPos(0);
@@ -78,14 +89,6 @@ BOOL CProgressDlg::OnInitDialog()
     m_closeAfter.SetCheck(AfxGetApp()->GetProfileInt(kSettingsSection, kCloseAfterDeleteEntry, 0) ? BST_CHECKED
                                                                                                  : BST_UNCHECKED);
     m_log.SetReadOnly(true);
-
-    RECT bar, details, log;
-    m_totalBar.GetWindowRect(&bar);
-    m_detailsButton.GetWindowRect(&details);
-    m_gap = details.top - bar.bottom;
-    m_log.GetWindowRect(&log);
-    ScreenToClient(&log);
-    m_log.MoveWindow(log.left, log.top, log.right - log.left, m_logHeight);
 
     s_unlockAnswer = 0;
     s_killAnswer = 0;
@@ -306,20 +309,29 @@ LRESULT CProgressDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CProgressDlg::ToggleDetails()
 {
-    RECT dialog;
-    GetWindowRect(&dialog);
-    const int shift = (m_detailsShown ? -1 : 1) * (m_gap + m_logHeight);
-    // The log stays where it is: it fills the room between the total bar and these.
+    // Measured on the controls as they are now, so that a move to a monitor of another DPI,
+    // which scales them, keeps the two steps equal.
+    const RECT bar = ChildRect(*this, m_totalBar);
+    int shift;
+    if (m_detailsShown) {
+        shift = bar.bottom - ChildRect(*this, m_log).bottom;
+    } else {
+        // The log fills the room between the total bar and these, below the gap there is now.
+        const RECT details = ChildRect(*this, m_detailsButton), log = ChildRect(*this, m_log);
+        const int height = ::MulDiv(kLogHeight, static_cast<int>(WindowDpi(m_hWnd)), USER_DEFAULT_SCREEN_DPI);
+        m_log.MoveWindow(log.left, details.top, log.right - log.left, height);
+        shift = details.top - bar.bottom + height;
+    }
     for (CWnd* control : {static_cast<CWnd*>(&m_closeAfter), static_cast<CWnd*>(&m_cancelButton),
                           static_cast<CWnd*>(&m_detailsButton)}) {
-        RECT rect;
-        control->GetWindowRect(&rect);
-        ScreenToClient(&rect);
+        const RECT rect = ChildRect(*this, *control);
         control->MoveWindow(rect.left, rect.top + shift, rect.right - rect.left, rect.bottom - rect.top);
     }
+    RECT dialog;
+    GetWindowRect(&dialog);
     SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, dialog.bottom - dialog.top + shift,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_detailsShown = !m_detailsShown;
     m_log.ShowWindow(m_detailsShown ? SW_SHOW : SW_HIDE);
-    m_detailsButton.SetWindowText(m_detailsShown ? L"\u00AB Hide Details" : L"Show Details \u00BB");
+    m_detailsButton.SetWindowText(m_detailsShown ? L"\u00AB Hide &Details" : L"Show &Details \u00BB");
 }

@@ -63,8 +63,6 @@ private:
     CButton m_detailsButton;
     UniqueHandle m_worker;
     std::atomic<bool> m_finished{false};
-    int m_gap = 0;
-    int m_logHeight = 200;
     bool m_detailsShown = false;
 
     // The dialog the notices go to, and the answers given "for all locked files" in its job.

@@ -8,6 +8,7 @@
 #include "tests/app/HostDialog.h"
 #include "tests/support/Links.h"
 #include "tests/support/TempDir.h"
+#include "win32/ScopedHandle.h"
 
 #include <gtest/gtest.h>
 
@@ -246,6 +247,34 @@ TEST_F(FileBrowserCtrlTest, ListsAllButDotEntriesFoldersFirstAndAnEmptyFolderLos
         EXPECT_FALSE(tree.ItemHasChildren(empty));
         EXPECT_EQ(nullptr, tree.GetChildItem(empty));
     });
+}
+
+TEST_F(FileBrowserCtrlTest, FoldersThatOnlyTheLongFormReachesShowTheirContent)
+{
+    // Past MAX_PATH (three levels of 100 characters), and a name ending in a dot, which the
+    // short form drops. Both made through the long form, which reaches them wherever the tests
+    // run.
+    const std::wstring top = m_temp / std::wstring(100, L'a');
+    const std::wstring middle = top + L"\\" + std::wstring(100, L'b');
+    const std::wstring deep = middle + L"\\" + std::wstring(100, L'c');
+    const std::wstring dotted = m_temp / L"dot.";
+    ASSERT_GT(deep.size(), 300u);
+    for (const std::wstring& folder : {top, middle, deep, dotted})
+        ASSERT_TRUE(::CreateDirectoryW((kLong + folder).c_str(), nullptr));
+    for (const std::wstring& folder : {deep, dotted})
+        ASSERT_TRUE(UniqueFile(::CreateFileW((kLong + folder + L"\\inside.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_NEW, 0, nullptr)));
+    Browse([&](CFileBrowserCtrl& tree) {
+        for (const std::wstring& folder : {deep, dotted}) {
+            SCOPED_TRACE(folder);
+            HTREEITEM item = Reveal(tree, folder);
+            ASSERT_NE(nullptr, item);
+            UserExpand(tree, item);
+            ExpectListing(tree, item, {}, {L"inside.txt"});
+        }
+    });
+    RemoveTree(kLong + top);
+    RemoveTree(kLong + dotted);
 }
 
 TEST_F(FileBrowserCtrlTest, CollapseKeepsWhatWasReadAndTheNextExpansionReadsTheFolderAgain)

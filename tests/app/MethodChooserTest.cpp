@@ -99,6 +99,19 @@ TEST_F(MethodChooserTest, ChosenMethodIsStoredAsItsIndexAndOfferedNextTime)
     EXPECT_EQ(5, m_shownSelection);
 }
 
+TEST_F(MethodChooserTest, OpensWithTheListFocusedSoDownAndEnterChooseTheNextMethod)
+{
+    Store(2);
+    CMethodChooser chooser;
+    EXPECT_EQ(IDOK, Run(chooser, [](HWND dialog) {
+                  HWND focus = FocusOf(dialog);
+                  ASSERT_EQ(::GetDlgItem(dialog, IDC_METHOD), focus);
+                  PressKey(focus, VK_DOWN);
+                  PressKey(focus, VK_RETURN);
+              }));
+    EXPECT_EQ(4, chooser.m_nMethod);
+}
+
 TEST_F(MethodChooserTest, StoredIndexOutsideTheListShowsNoneAndStoresMinusOne)
 {
     Store(9);

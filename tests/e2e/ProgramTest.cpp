@@ -148,9 +148,9 @@ TEST_F(ProgramTest, MainWindowErasesTheSelectedFileAndDropsItFromTheTree)
     HTREEITEM folderItem = tree.FindChild(drive, name);
     ASSERT_TRUE(folderItem);
 
-    // With nothing selected, "Delete" explains and starts nothing.
+    // With nothing selected, "Delete", pressed by its access key, explains and starts nothing.
     tree.Select(nullptr);
-    PressButton(main, IDC_DELETE);
+    PressAccessKey(::GetDlgItem(main, IDC_TREE), L'd');
     HWND notice = program.Window(L"Tarnwick", main);
     ASSERT_TRUE(notice);
     EXPECT_EQ(L"Please select an existing drive, folder or file to delete.", MessageBoxText(notice));

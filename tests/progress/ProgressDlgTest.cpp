@@ -135,12 +135,12 @@ TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
         ::GetWindowRect(progress, &before);
         EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(progress, IDC_LOG)));
         PressButton(progress, IDC_DETAILS);
-        ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_DETAILS) == L"\u00AB Hide Details"; }));
+        ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_DETAILS) == L"\u00AB Hide &Details"; }));
         ::GetWindowRect(progress, &shown);
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(progress, IDC_LOG)));
         EXPECT_GT(shown.bottom - shown.top, before.bottom - before.top + 200);
         PressButton(progress, IDC_DETAILS);
-        ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_DETAILS) == L"Show Details \u00BB"; }));
+        ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_DETAILS) == L"Show &Details \u00BB"; }));
         ::GetWindowRect(progress, &hidden);
         EXPECT_EQ(before.bottom - before.top, hidden.bottom - hidden.top);
 

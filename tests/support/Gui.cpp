@@ -110,3 +110,17 @@ void PressKey(HWND window, WPARAM key)
     ::PostMessageW(window, WM_KEYDOWN, key, 1);
     ::PostMessageW(window, WM_KEYUP, key, 0xC0000001);
 }
+
+void PressAccessKey(HWND window, wchar_t letter)
+{
+    // What translating the key gives; the dialog manager looks for the letter in the controls'
+    // texts. Bit 29: Alt is held.
+    ::PostMessageW(window, WM_SYSCHAR, letter, (1 << 29) | 1);
+}
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}

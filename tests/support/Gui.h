@@ -32,3 +32,8 @@ bool IsChecked(HWND dialog, int id);
 int ProgressPosition(HWND dialog, int id);
 // A key pressed while the window has the keyboard.
 void PressKey(HWND window, WPARAM key);
+// A letter pressed with Alt while the window has the keyboard: the access key of a control
+// or menu.
+void PressAccessKey(HWND window, wchar_t letter);
+// The window with the keyboard focus in the thread that runs `window`, or null.
+HWND FocusOf(HWND window);
