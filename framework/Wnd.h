@@ -13,6 +13,12 @@
 
 #include <string>
 
+// Sent to every child window once its top-level window has moved to a monitor of another
+// DPI and has been scaled; MinGW's headers declare it only for Windows 10 builds.
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
 // The whole text of any window.
 std::wstring WindowText(HWND window);
 

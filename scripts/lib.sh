@@ -119,6 +119,71 @@ start_wine() {
     "$WINE64" cmd /c exit >/dev/null 2>&1 </dev/null
 }
 
+# The demo: a Wine prefix of its own in which no drive reaches this machine's files. C: is the
+# prefix's own folder and D: a folder of sample files, made anew each time. It is not the tests'
+# prefix; run_demo and the screenshots use it.
+DEMO="$BUILD/demo"
+
+use_demo_prefix() {
+    export WINEPREFIX="$DEMO/wine"
+    # Wine links the user's folders (Documents, Desktop, ...) to those of $HOME: a home of the
+    # demo's own, with the display's key kept.
+    export XAUTHORITY="${XAUTHORITY:-$HOME/.Xauthority}"
+    export HOME="$DEMO/home"
+    unset XDG_CONFIG_HOME XDG_DATA_HOME
+    # No drive letters for the removable media a desktop's disk service reports.
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent
+    mkdir -p "$HOME"
+    # A demo whose Windows folder was erased is set up anew.
+    [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] || rm -rf "$WINEPREFIX"
+    ensure_wine_prefix
+    make_demo_files "$DEMO/files"
+    confine_demo_prefix
+    install -D "$BUILD/x86_64/bin/Morvane.exe" "$WINEPREFIX/drive_c/Program Files/Tarnwick/Morvane.exe"
+}
+
+# A few folders and files to erase.
+make_demo_files() { # folder
+    local files=$1 i
+    rm -rf "$files"
+    mkdir -p "$files/Old reports" "$files/Holiday photos/2019" "$files/Projects/Website"
+    for i in 1 2 3 4 5 6; do
+        head -c 300000 /dev/urandom >"$files/Old reports/report $i.doc"
+    done
+    for i in 01 02 03 04 05 06 07 08; do
+        head -c 200000 /dev/urandom >"$files/Holiday photos/2019/IMG_00$i.jpg"
+    done
+    printf 'Call the bank on Monday.\n' >"$files/Notes.txt"
+    printf '<html><body>Under construction</body></html>\n' >"$files/Projects/Website/index.html"
+    printf 'body { color: black; }\n' >"$files/Projects/Website/style.css"
+    head -c 50000 /dev/urandom >"$files/Projects/budget 2020.xls"
+}
+
+# Only C: and D: stay, and no link below C: leads out of the demo: Wine makes drive Z: the
+# whole file system and links the user's folders to the home folder.
+confine_demo_prefix() {
+    local link
+    for link in "$WINEPREFIX"/dosdevices/*:*; do
+        case "$(basename "$link")" in
+        c: | d:) ;;
+        *) rm -f "$link" ;;
+        esac
+    done
+    ln -sfn ../drive_c "$WINEPREFIX/dosdevices/c:"
+    ln -sfn "$DEMO/files" "$WINEPREFIX/dosdevices/d:"
+    find "$WINEPREFIX/drive_c" -type l -print0 | while IFS= read -r -d '' link; do
+        case "$(realpath -m "$link")" in
+        "$DEMO"/*) ;;
+        *)
+            local folder=false
+            [ -d "$link" ] && folder=true
+            rm -f "$link"
+            "$folder" && mkdir "$link"
+            ;;
+        esac
+    done
+}
+
 stop_wine() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it under Wine on this display.
-# Arguments are passed on to the program.
+# Installs what is missing, builds the program and starts it under Wine on this display, in the
+# demo's prefix (scripts/lib.sh): no drive reaches this machine's files, and drive D: holds
+# sample files and folders to erase, made anew on every run. Arguments are passed on to the
+# program.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -8,5 +10,7 @@ install_missing_packages
 build_arch x86_64
 trap stop_display EXIT
 ensure_display
-ensure_wine_prefix
-"$WINE64" "$BUILD/x86_64/bin/Morvane.exe" "$@"
+use_demo_prefix
+log "drive D: holds the demo's files: $DEMO/files"
+cd "$DEMO/files"
+"$WINE64" "$WINEPREFIX/drive_c/Program Files/Tarnwick/Morvane.exe" "$@"

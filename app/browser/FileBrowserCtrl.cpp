@@ -26,9 +26,6 @@ constexpr COLORREF kMaskColour = RGB(255, 255, 255);
 // TVE_ACTIONMASK, which MinGW's headers lack: the action without TVE_COLLAPSERESET and the
 // other flags that may come with it.
 constexpr UINT kExpandActionMask = 0x0003;
-// Sent to every child window once its top-level window has moved to a monitor of another
-// DPI (MinGW's headers declare it for Windows 10 builds only).
-constexpr UINT kDpiChangedAfterParent = 0x02E3;
 
 const wchar_t kPlaceholder[] = L"*";
 const wchar_t kLongPathPrefix[] = L"\\\\?\\";
@@ -282,7 +279,7 @@ void CFileBrowserCtrl::OnItemExpanding(const NMTREEVIEWW& change)
 LRESULT CFileBrowserCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Moved to a monitor of another DPI: the pictures follow that monitor's small-icon size.
-    if (message == kDpiChangedAfterParent)
+    if (message == WM_DPICHANGED_AFTERPARENT)
         LoadImages();
     return CTreeCtrl::WindowProc(message, wParam, lParam);
 }

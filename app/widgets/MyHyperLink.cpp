@@ -26,16 +26,39 @@ void CMyHyperLink::PreSubclassWindow()
 {
     // Without it a static reports no clicks.
     ModifyStyle(0, SS_NOTIFY);
-    // A control without a font of its own draws with the system font.
-    HFONT current = GetFont();
-    LOGFONTW font = {};
-    if (::GetObjectW(current ? current : ::GetStockObject(SYSTEM_FONT), sizeof(font), &font)) {
-        font.lfUnderline = TRUE;
-        if (m_font.CreateFontIndirect(&font))
-            SetFont(m_font, true);
-    }
+    UseUnderlined(GetFont());
     m_handCursor = ::LoadCursorW(nullptr, IDC_HAND);
     CStatic::PreSubclassWindow();
+}
+
+void CMyHyperLink::UseUnderlined(HFONT font)
+{
+    // A control without a font of its own draws with the system font.
+    LOGFONTW description = {};
+    if (!::GetObjectW(font ? font : ::GetStockObject(SYSTEM_FONT), sizeof(description), &description))
+        return;
+    description.lfUnderline = TRUE;
+    CFont underlined;
+    if (!underlined.CreateFontIndirect(&description))
+        return;
+    // The control lets go of the font in use before it is destroyed.
+    SetFont(underlined, true);
+    m_font = std::move(underlined);
+}
+
+LRESULT CMyHyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Whoever gives the link a font, such as the dialog manager scaling the dialog to another
+    // DPI, it is shown underlined.
+    if (message == WM_SETFONT) {
+        LOGFONTW given = {};
+        const auto font = reinterpret_cast<HFONT>(wParam);
+        if (font && ::GetObjectW(font, sizeof(given), &given) && !given.lfUnderline) {
+            UseUnderlined(font);
+            return 0;
+        }
+    }
+    return CStatic::WindowProc(message, wParam, lParam);
 }
 
 void CMyHyperLink::OnMouseMove(UINT flags, POINT point)

@@ -23,8 +23,12 @@ protected:
     BOOL OnSetCursor(HWND window, UINT hitTest, UINT message) override;
     bool OnReflectCommand(UINT code) override;
     HBRUSH OnReflectCtlColor(HDC dc) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Shows the text in an underlined copy of the font.
+    void UseUnderlined(HFONT font);
+
     HCURSOR m_handCursor = nullptr; // the system's, never destroyed
     bool m_hover = false;
     bool m_visited = false;

@@ -53,7 +53,7 @@ void RunWithLink(CountingLink& link, const std::function<void(CDialog&)>& check)
         IDD_VANTREL_DIALOG, [&](CDataExchange* exchange) { DDX_Control(exchange, IDC_HOME_PAGE, link); }, check);
 }
 
-TEST(MyHyperLinkTest, IsUnderlinedReportsClicksAndShowsTheHand)
+TEST(MyHyperLinkTest, IsUnderlinedInTheDialogsFontAtEveryDpiReportsClicksAndShowsTheHand)
 {
     CountingLink link;
     RunWithLink(link, [&](CDialog& dialog) {
@@ -64,6 +64,15 @@ TEST(MyHyperLinkTest, IsUnderlinedReportsClicksAndShowsTheHand)
         EXPECT_TRUE(linkFont.lfUnderline);
         EXPECT_FALSE(dialogFont.lfUnderline); // a copy was underlined, not the dialog's font
         EXPECT_STREQ(dialogFont.lfFaceName, linkFont.lfFaceName);
+
+        // Scaled to another DPI, the dialog hands its controls a larger font.
+        dialogFont.lfHeight = dialogFont.lfHeight * 3 / 2;
+        CFont larger;
+        ASSERT_TRUE(larger.CreateFontIndirect(&dialogFont));
+        link.SetFont(larger);
+        ASSERT_TRUE(::GetObjectW(link.GetFont(), sizeof(linkFont), &linkFont));
+        EXPECT_TRUE(linkFont.lfUnderline);
+        EXPECT_EQ(dialogFont.lfHeight, linkFont.lfHeight);
 
         EXPECT_TRUE(link.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(link.m_hWnd),
                                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));

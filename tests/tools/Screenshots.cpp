@@ -1,10 +1,12 @@
 // Takes the pictures of the program's windows shown in the README: runs Morvane.exe (found
-// next to this program), drives it to each window and saves the window as a BMP file.
+// next to this program), drives it to each window (in the main window, the demo's drive opened)
+// and saves the window as a BMP file.
 //   Screenshots <output folder>
 
 #include "resources/resource.h"
 #include "tests/support/Gui.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/RemoteTree.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
@@ -55,6 +57,19 @@ bool SaveWindow(HWND window, const std::wstring& path)
            && ::WriteFile(file.Get(), bits, imageBytes, &written, nullptr);
 }
 
+// Opens the demo's drive D:, where there is one, and selects its first folder.
+void ShowDemoDrive(HWND main)
+{
+    RemoteTree tree(::GetDlgItem(main, IDC_TREE));
+    HTREEITEM drive = tree.IsReady() ? tree.FindChild(nullptr, L"D:\\") : nullptr;
+    if (!drive)
+        return;
+    tree.Expand(drive);
+    WaitUntil([&] { return tree.IsExpanded(drive); });
+    if (HTREEITEM folder = tree.FindChild(drive, L"Old reports"))
+        tree.Select(folder);
+}
+
 bool Shoot(HWND window, const std::wstring& folder, const wchar_t* name)
 {
     const bool saved = window && SaveWindow(window, folder + L"\\" + name + L".bmp");
@@ -75,6 +90,7 @@ int wmain(int argc, wchar_t** argv)
     {
         ProgramRun program(L"");
         HWND main = program.Window(L"Tarnwick");
+        ShowDemoDrive(main);
         ok &= Shoot(main, out, L"main-window");
         ::PostMessageW(main, WM_COMMAND, ID_HELP_ABOUT, 0);
         HWND about = program.Window(L"About Tarnwick");
