@@ -9,6 +9,7 @@ PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
     nsis
+    ntfs-3g sleuthkit
     python3
     wine wine64 wine32:i386
     xvfb xauth
