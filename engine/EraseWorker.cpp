@@ -6,6 +6,7 @@
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -43,7 +44,7 @@ ULONGLONG SizeOfFile(const std::wstring& path)
 } // namespace
 
 EraseWorker::EraseWorker(const EraseJob& job)
-    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel),
+    : m_targets(job.targets), m_notify(job.notify), m_cancel(job.cancel),
       m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
       m_method(CreateEraseMethod(job.methodId))
 {
@@ -62,7 +63,7 @@ bool EraseWorker::StopRequested() const
 void EraseWorker::Run()
 {
     SendNotice(m_notify, JobStarted);
-    if (!m_target || !*m_target) {
+    if (m_targets.empty() || std::find(m_targets.begin(), m_targets.end(), std::wstring()) != m_targets.end()) {
         // An empty target would make the walk list the current directory.
         SendNotice(m_notify, Problem, L"", nullptr, 0, 0, kProblemOpen);
         SendNotice(m_notify, JobTerminated);
@@ -74,7 +75,9 @@ void EraseWorker::Run()
         return;
     }
 
-    CollectTargets(m_target);
+    for (const std::wstring& target : m_targets)
+        CollectTargets(target);
+    m_totalSize = ContentToWrite();
     m_context = {};
     m_context.cancel = m_cancel;
 
@@ -104,8 +107,6 @@ void EraseWorker::Run()
 
 void EraseWorker::CollectTargets(const std::wstring& target)
 {
-    m_totalSize = 0;
-    m_failed = false;
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     // A root is what the drive is, never a link to elsewhere.
@@ -120,7 +121,6 @@ void EraseWorker::CollectTargets(const std::wstring& target)
             CollectFolder(folder);
         m_folders.push_back(folder);
     }
-    m_totalSize = ContentToWrite();
 }
 
 void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size)

@@ -64,7 +64,7 @@ private:
     bool FinishRoot(const std::wstring& root);
     bool StopRequested() const;
 
-    const wchar_t* m_target;
+    const std::vector<std::wstring>& m_targets;
     NoticeCallback m_notify;
     CancelFlag* m_cancel;
     CFileStreams& m_streams;
