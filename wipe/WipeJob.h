@@ -3,7 +3,7 @@
 // own, the free records of the file table are taken by small files, then all of it is removed.
 // Runs on a worker thread and reports through the erase job's notices.
 
-#include "engine/EraseJob.h"
+#include "engine/CancelFlag.h"
 #include "engine/EraseNotice.h"
 
 #include <windows.h>
@@ -54,8 +54,14 @@ std::wstring DriveRootOf(const wchar_t* drive);
 // The free bytes of the drive, as the system counts them for everyone.
 bool QueryFreeBytes(const std::wstring& root, ULONGLONG& freeBytes);
 
-// The worker thread's procedure. Its argument is an EraseJob whose target is the drive
-// ("E:" or "E:\"), alive until the job ends; any method id is accepted as for erasing.
+struct WipeJob {
+    std::wstring drive; // "E:" or "E:\"
+    int32_t methodId;   // as for erasing
+    NoticeCallback notify;
+    CancelFlag* cancel;
+};
+
+// The worker thread's procedure; its argument is the WipeJob, alive until the job ends.
 DWORD WINAPI RunWipeJob(LPVOID job);
 
 // Removes the wipe's folder at the root ("E:\") when it is a leftover of an interrupted wipe.

@@ -62,8 +62,8 @@ bool Truncate(HANDLE file)
 
 } // namespace
 
-WipeWorker::WipeWorker(const EraseJob& job)
-    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel), m_methodId(WipeMethodOf(job.methodId)),
+WipeWorker::WipeWorker(const WipeJob& job)
+    : m_drive(job.drive), m_notify(job.notify), m_cancel(job.cancel), m_methodId(WipeMethodOf(job.methodId)),
       m_method(CreateEraseMethod(m_methodId))
 {
 }
@@ -98,9 +98,9 @@ void WipeWorker::Run()
 
 bool WipeWorker::Wipe()
 {
-    m_root = DriveRootOf(m_target);
+    m_root = DriveRootOf(m_drive.c_str());
     if (m_root.empty()) {
-        SendProblem(kProblemOpen, m_target ? m_target : L"");
+        SendProblem(kProblemOpen, m_drive);
         return false;
     }
     if (!m_method) {
@@ -246,7 +246,7 @@ DWORD WipeWorker::ProbeRecordContent(const std::wstring& path, const BYTE* conte
 
 DWORD WINAPI RunWipeJob(LPVOID parameter)
 {
-    const EraseJob& job = *static_cast<const EraseJob*>(parameter);
+    const WipeJob& job = *static_cast<const WipeJob*>(parameter);
     // Nothing may leave the thread procedure; the wipe's folder is removed on the way out.
     try {
         WipeWorker worker(job);

@@ -3,7 +3,6 @@
 // fills the free clusters, takes the free file-table records, removes all it made, and
 // reports every phase as a notice.
 
-#include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "wipe/WipeFolder.h"
 #include "wipe/WipeJob.h"
@@ -13,7 +12,7 @@
 
 class WipeWorker {
 public:
-    explicit WipeWorker(const EraseJob& job);
+    explicit WipeWorker(const WipeJob& job);
     void Run();
 
 private:
@@ -30,7 +29,7 @@ private:
     void SendPhase(WipePhase phase);
     void SendFreeSpace(FreeSpaceMoment moment, ULONGLONG bytes);
 
-    const wchar_t* m_target;
+    std::wstring m_drive;
     NoticeCallback m_notify;
     CancelFlag* m_cancel;
     int m_methodId;

@@ -37,7 +37,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     CancelFlag cancel{kCancelNone};
-    EraseJob job = {root.c_str(), kRandomMethod, Record, &cancel};
+    WipeJob job = {root, kRandomMethod, Record, &cancel};
     LARGE_INTEGER frequency, start, stop;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);

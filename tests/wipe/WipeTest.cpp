@@ -212,7 +212,7 @@ protected:
 
     void RunWipe()
     {
-        EraseJob job = {m_root.c_str(), kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+        WipeJob job = {m_root, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
         RunWipeJob(&job);
     }
 
