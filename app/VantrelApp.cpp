@@ -6,6 +6,7 @@
 #include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
+#include "wipe/WipeJob.h"
 
 #include <commctrl.h>
 
@@ -36,8 +37,26 @@ BOOL CVantrelApp::InitInstance()
     AfxInitRichEdit();
     SetRegistryKey(L"Kestrium");
 
+    // A wipe that was cut short (a crash, a power cut) left its files: the drive stays full
+    // until they are gone.
+    RemoveWipeLeftovers();
+
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
+    if (commandLine.m_wipeFree) {
+        LeaveCurrentDirectory();
+        std::wstring root;
+        if (!ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
+            return FALSE;
+        CMethodChooser chooser;
+        if (chooser.DoModal() != IDOK)
+            return FALSE;
+        CProgressDlg progress;
+        progress.m_wipeDrive = root;
+        progress.m_nMethodId = chooser.m_nMethod;
+        progress.DoModal();
+        return FALSE;
+    }
     std::vector<std::wstring> named;
     const std::wstring listFile = commandLine.GetListFile();
     if (!listFile.empty()) {

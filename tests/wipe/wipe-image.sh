@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Wipes the free space of a small real NTFS image under Wine, then searches the raw image for
 # the files that had been deleted the ordinary way before: their content (grep) and their
-# names (sleuthkit's fls). CTest runs it:
-#   wipe-image.sh <wine-exec> <arch> <wipe_tests.exe>
+# names (sleuthkit's fls); and wipes it from the program's command line. CTest runs it:
+#   wipe-image.sh <wine-exec> <arch> <wipe_tests.exe> <program_tests.exe>
 # Needs root and FUSE (ntfs-3g); exits 77 (skipped) only where FUSE cannot be used at all.
 set -euo pipefail
 wine_exec=$1
 arch=$2
 tests=$3
+program_tests=$4
 
 if ! [ -c /dev/fuse ] || ! { exec 3<>/dev/fuse; } 2>/dev/null; then
     echo "SKIPPED: /dev/fuse cannot be opened here, so no NTFS image can be mounted with ntfs-3g" >&2
@@ -55,8 +56,8 @@ done
 ln -s "$mnt" "$link"
 drive="${letter^^}:"
 
-stage() {
-    MORVANE_WIPE_DRIVE=$drive "$wine_exec" "$arch" "$tests" --gtest_color=no --gtest_filter="$1"
+stage() { # filter [test executable]
+    MORVANE_WIPE_DRIVE=$drive "$wine_exec" "$arch" "${2:-$tests}" --gtest_color=no --gtest_filter="$1"
 }
 
 # Distinct deleted files whose content, and deleted names, the raw image still holds.
@@ -79,6 +80,10 @@ mount_image
 stage 'WipeImageTest.*'
 search "after the wipe:"
 [ -z "$content" ] && [ -z "$names" ] || { echo "FAILED: the wipe left deleted content or names" >&2; exit 1; }
+
+mount_image
+stage 'ProgramTest.WipeFreeSpaceFromTheCommandLine' "$program_tests"
+unmount
 
 mount_image -o ro
 stage 'WipeImageReadOnlyTest.*'
