@@ -171,24 +171,45 @@ TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
     EXPECT_FALSE(holder.IsRunning());
 }
 
+TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
+{
+    // Two holders of one file, both sharing reading and writing: the first keeps it from being
+    // opened, the second from being renamed. Two of one folder, each keeping it.
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"target\\shared.txt", std::string(5000, 'S'));
+    const std::wstring folder = m_dir.MakeFolder(L"target\\busy");
+    HolderProcess fileFirst, fileSecond, folderFirst, folderSecond;
+    ASSERT_TRUE(fileFirst.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(fileSecond.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(folderFirst.Start(L"cd " + Quoted(folder)));
+    ASSERT_TRUE(folderSecond.Start(L"cd " + Quoted(folder)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+
+    RunJob(target);
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFileLocked, kProblemFolderInUse, kProblemFolderInUse}),
+              ProblemCodes());
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    for (HolderProcess* holder : {&fileFirst, &fileSecond, &folderFirst, &folderSecond})
+        EXPECT_TRUE(holder->IsRunning());
+}
+
 TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
 {
     const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
     const std::string content(70000, 'K');
     const std::wstring kept = m_dir.WriteFile(L"target\\kept.txt", content);
     const std::wstring erased = m_dir.WriteFile(L"target\\erased.txt", "E");
-    // A holder that cannot be looked into: its lock is reported without an owner, and
-    // unlocking it finds no owner, so the file cannot be opened at all.
+    // A holder that cannot be looked into: with no owner to name, the file cannot be opened.
     HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"deny 40 open " + Quoted(kept)));
-    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? kAnswerRetry : kAnswerSkip; };
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     RunJob(target);
     holder.Stop();
 
     const auto codes = ProblemCodes();
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemOpen, kProblemFolderNotRemovable}), codes);
-    EXPECT_EQ(L"", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_FALSE(m_notices.OfType(Problem)[1]->hasOwner);
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_FALSE(m_notices.OfType(Problem)[0]->hasOwner);
     EXPECT_EQ(content, ReadWholeFile(kept));
     EXPECT_FALSE(PathExists(erased));
     EXPECT_EQ(JobCompleted, LastType());
@@ -377,7 +398,7 @@ private:
     class Borrowed final : public CEraserFile {
     public:
         explicit Borrowed(MemoryFile& file) : m_file(file) {}
-        OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+        OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
         bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
         bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
         bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
