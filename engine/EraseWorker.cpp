@@ -1,5 +1,6 @@
 #include "engine/EraseWorker.h"
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraserFileNTFS.h"
 #include "engine/TargetPath.h"
 #include "locks/HandleOwner.h"
@@ -17,21 +18,13 @@ bool EndsWithSeparator(const std::wstring& path)
     return !path.empty() && path.back() == L'\\';
 }
 
-bool IsLinkEntry(const WIN32_FIND_DATAW& entry)
-{
-    return EraseWorker::IsLink(entry.dwFileAttributes, entry.dwReserved0);
-}
-
 bool PathIsLink(const std::wstring& path, DWORD attributes)
 {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    std::wstring entryPath = path;
-    while (EndsWithSeparator(entryPath))
-        entryPath.pop_back();
     WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW(entryPath.c_str(), &entry));
-    return !find || IsLinkEntry(entry);
+    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
+    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
 ULONGLONG SizeOfFile(const std::wstring& path)
@@ -48,11 +41,6 @@ EraseWorker::EraseWorker(const EraseJob& job)
       m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
       m_method(CreateEraseMethod(job.methodId))
 {
-}
-
-bool EraseWorker::IsLink(DWORD attributes, DWORD reparseTag)
-{
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
 bool EraseWorker::StopRequested() const
@@ -109,25 +97,73 @@ void EraseWorker::CollectTargets(const std::wstring& target)
 {
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    // A root is what the drive is, never a link to elsewhere.
-    const bool isLink = !IsVolumeRoot(target) && PathIsLink(target, attributes);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target));
-    } else {
-        // The walk appends names to the folder path: without its separator the pattern would
-        // list the folder's siblings instead of its content.
-        const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
-        if (!isLink)
-            CollectFolder(folder);
-        m_folders.push_back(folder);
+        const bool isLink = PathIsLink(target, attributes);
+        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
+        return;
+    }
+    // The walk appends names to the folder path: without its separator the pattern would list
+    // the folder's siblings instead of its content. A folder that cannot be listed as itself (a
+    // link in its place, one that cannot be read) is only removed.
+    const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
+    DirectoryListing listing;
+    if (listing.Open(folder))
+        CollectFolder(folder, std::move(listing));
+    m_folders.push_back(folder);
+}
+
+// Depth first: the files of a sub-folder follow in the order met, and every folder comes
+// after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
+void EraseWorker::CollectFolder(const std::wstring& top, DirectoryListing&& listing)
+{
+    struct Level {
+        std::wstring folder;
+        DirectoryListing listing;
+    };
+    std::vector<Level> levels;
+    levels.push_back({top, std::move(listing)});
+    while (!levels.empty()) {
+        DirectoryEntry entry;
+        if (!levels.back().listing.Next(entry)) {
+            const std::wstring finished = levels.back().folder;
+            levels.pop_back();
+            if (!levels.empty())
+                m_folders.push_back(finished);
+            continue;
+        }
+        const std::wstring path = levels.back().folder + entry.name;
+        const bool isLink = IsLink(entry.attributes, entry.reparseTag);
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // The file as the listing found it, so that its name leads nowhere else later.
+            FileIdentity found;
+            found.volume = levels.back().listing.Volume();
+            found.index = entry.fileId;
+            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr);
+            continue;
+        }
+        const std::wstring sub = path + L"\\";
+        DirectoryListing subListing;
+        if (!isLink && subListing.Open(sub))
+            levels.push_back({sub, std::move(subListing)});
+        else
+            m_folders.push_back(sub);
     }
 }
 
-void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size)
+void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found)
 {
-    FileTarget file = {path, isLink, FileIdentity(), 0};
+    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), 0};
     if (!isLink) {
-        if (QueryFileIdentity(path.c_str(), file.identity) && file.identity.names > 1)
+        // How many names the file has, and which file it is where the listing did not say. A
+        // name that leads to another file than the one found is caught when it is opened.
+        FileIdentity named;
+        if (QueryFileIdentity(path.c_str(), named)) {
+            if (!file.identified)
+                file.identity = named;
+            file.identified = true;
+            file.identity.names = named.names;
+        }
+        if (file.identity.names > 1)
             ++m_namesInJob[file.identity];
         for (const NamedStream& stream : m_streams.List(path))
             size += stream.size;
@@ -161,52 +197,6 @@ EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
     return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
-// Depth first: the files of a sub-folder follow in the order met, and every folder comes
-// after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
-void EraseWorker::CollectFolder(const std::wstring& top)
-{
-    struct Level {
-        std::wstring folder;
-        UniqueFindHandle find;
-    };
-    std::vector<Level> levels;
-    WIN32_FIND_DATAW entry;
-    levels.push_back({top, UniqueFindHandle(::FindFirstFileW((top + L"*.*").c_str(), &entry))});
-    bool haveEntry = levels.back().find.IsValid();
-    while (!levels.empty()) {
-        if (!haveEntry) {
-            const std::wstring finished = levels.back().folder;
-            levels.pop_back();
-            if (levels.empty())
-                break;
-            m_folders.push_back(finished);
-            haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
-            continue;
-        }
-        const std::wstring name = entry.cFileName;
-        const std::wstring& folder = levels.back().folder;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != L"." && name != L"..") {
-                const std::wstring sub = folder + name + L"\\";
-                if (!IsLinkEntry(entry)) {
-                    WIN32_FIND_DATAW first;
-                    UniqueFindHandle find(::FindFirstFileW((sub + L"*.*").c_str(), &first));
-                    if (find) {
-                        levels.push_back({sub, std::move(find)});
-                        entry = first;
-                        continue;
-                    }
-                }
-                m_folders.push_back(sub);
-            }
-        } else {
-            const bool isLink = IsLinkEntry(entry);
-            AddFile(folder + name, isLink, isLink ? 0 : (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
-        }
-        haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
-    }
-}
-
 bool EraseWorker::EraseOneFile(const FileTarget& target)
 {
     const wchar_t* path = target.path.c_str();
@@ -223,6 +213,8 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         return RemoveName(target.path, fate == ContentFate::KeptForOutside);
 
     CEraserFileNTFS file;
+    if (target.identified)
+        file.RequireFile(target.identity);
     Holders holders;
     OpenSharing sharing = kOpenAlone;
     for (;;) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 class CEraserFileNTFS;
+class DirectoryListing;
 
 class EraseWorker {
 public:
@@ -29,16 +30,12 @@ public:
     // `retry` says otherwise.
     static std::wstring ScrambleName(const std::wstring& path, const RetryRename& retry = nullptr);
 
-    // A junction or a symbolic link: what it points to lies outside the target and is never
-    // walked into or written through. An unknown tag counts as a link, to be safe; other
-    // reparse points (deduplicated or cloud files, for example) are ordinary files and folders.
-    static bool IsLink(DWORD attributes, DWORD reparseTag);
-
 private:
     // A file to erase; a link in the place of a file is removed, never written through.
     struct FileTarget {
         std::wstring path;
         bool isLink;
+        bool identified;       // whether the walk knows which file the path led to
         FileIdentity identity; // one name only where it could not be read
         ULONGLONG size;        // its data, the named streams' included
     };
@@ -70,8 +67,9 @@ private:
     enum class HolderEnd { Freed, Skipped, Stopped, NoHolder };
 
     void CollectTargets(const std::wstring& target);
-    void CollectFolder(const std::wstring& folder);
-    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size);
+    void CollectFolder(const std::wstring& folder, DirectoryListing&& listing);
+    // `found`: the file the walk found under the path, where known.
+    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found);
     ULONGLONG ContentToWrite() const;
     ContentFate FateOf(const FileIdentity& identity) const;
 

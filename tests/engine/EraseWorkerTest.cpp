@@ -1,6 +1,7 @@
 // Whole jobs on real temporary trees: what is erased, in which order, what is reported, and
 // what is left alone.
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
@@ -268,6 +269,30 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
     EXPECT_EQ(JobCompleted, LastType());
 }
 
+TEST_F(EraseWorkerTest, FolderSwappedForALinkAfterTheWalkLeadsNothingOutside)
+{
+    const std::wstring outside = m_dir.MakeFolder(L"outside");
+    const std::wstring kept = m_dir.WriteFile(L"outside\\x.txt", "outside");
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    m_dir.MakeFolder(L"target\\sub");
+    m_dir.WriteFile(L"target\\sub\\x.txt", "inside");
+    m_dir.WriteFile(L"target\\a.txt", "a");
+    // Once the walk is over and before anything is opened, the folder becomes a link outside.
+    bool swapped = false;
+    m_notices.onNotice = [&](const RecordedNotice& n) {
+        if (n.type == FileStarted && !swapped) {
+            swapped = ::MoveFileW((target + L"sub").c_str(), (m_dir / L"moved").c_str())
+                      && MakeFolderLink(target + L"sub", outside);
+        }
+    };
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+    RunJob(target);
+    ASSERT_TRUE(swapped);
+    EXPECT_EQ("outside", ReadWholeFile(kept));
+    EXPECT_EQ(kProblemOpen, m_notices.OfType(Problem).at(0)->code);
+    EXPECT_EQ(target + L"sub\\x.txt", m_notices.OfType(Problem).at(0)->path);
+}
+
 TEST_F(EraseWorkerTest, FileLinkIsRemovedNotWrittenThrough)
 {
     const std::wstring pointed = m_dir.WriteFile(L"pointed.txt", "pointed");
@@ -290,12 +315,12 @@ TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
     constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
     constexpr DWORD kDeduplicated = 0x80000013;
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
-    EXPECT_TRUE(EraseWorker::IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, 0));
-    EXPECT_FALSE(EraseWorker::IsLink(kFile | kReparse, kDeduplicated));
-    EXPECT_FALSE(EraseWorker::IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
-    EXPECT_FALSE(EraseWorker::IsLink(kFile, 0));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, 0));
+    EXPECT_FALSE(IsLink(kFile | kReparse, kDeduplicated));
+    EXPECT_FALSE(IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
+    EXPECT_FALSE(IsLink(kFile, 0));
 }
 
 TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
