@@ -7,7 +7,6 @@
 #include "engine/FileIdentity.h"
 #include "engine/FileStreams.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -22,13 +21,10 @@ public:
     explicit EraseWorker(const EraseJob& job);
     void Run();
 
-    // Asked about a rename that failed: true to try the same step again.
-    using RetryRename = std::function<bool(DWORD error, const std::wstring& currentName)>;
-
-    // Renames the file 26 times (every character of its name but the dots becomes A, then
-    // B, ... Z) and returns the name it ends under; a failed rename ends the renaming unless
-    // `retry` says otherwise.
-    static std::wstring ScrambleName(const std::wstring& path, const RetryRename& retry = nullptr);
+    // Renames the file the handle holds (opened with delete access) 26 times: every character of
+    // its name but the dots becomes A, then B, ... Z. Returns the name it ends under; a failed
+    // rename ends the renaming.
+    static std::wstring ScrambleName(HANDLE file, const std::wstring& path);
 
 private:
     // A file to erase; a link in the place of a file is removed, never written through.
@@ -77,8 +73,9 @@ private:
     StepEnd OverwriteContent(CEraserFileNTFS& file, const std::wstring& path);
     StepEnd RunMethod(CEraserFile& file, const std::wstring& path);
     HolderEnd AskAboutHolder(const std::wstring& current, const std::wstring& shown, bool isFolder, Holders& holders);
-    bool RemoveName(const std::wstring& path, bool contentKept);
-    StepEnd DeleteScrambled(const std::wstring& path);
+    bool RemoveName(const FileTarget& target, bool contentKept);
+    StepEnd RemoveFileName(const FileTarget& target, bool keepAttributes);
+    static bool DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes);
     bool RemoveLink(const std::wstring& path);
     bool RemoveOneFolder(const std::wstring& path);
     bool FinishRoot(const std::wstring& root);
