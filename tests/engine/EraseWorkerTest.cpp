@@ -1,6 +1,7 @@
 // Whole jobs on real temporary trees: what is erased, in which order, what is reported, and
 // what is left alone.
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
@@ -90,10 +91,16 @@ TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
 }
 
+UniqueFile ForRenaming(const std::wstring& path)
+{
+    return UniqueFile(::CreateFileW(path.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
 TEST_F(EraseWorkerTest, NamesRunFromAToZKeepingLengthAndDots)
 {
     const std::wstring file = m_dir.WriteFile(L"report.v2.doc", "keep");
-    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, FolderNames(m_dir.Path()));
     EXPECT_EQ("keep", ReadWholeFile(m_dir / L"ZZZZZZ.ZZ.ZZZ"));
 }
@@ -102,7 +109,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
 {
     const std::wstring file = m_dir.WriteFile(L"report.doc", "secret");
     const std::wstring blocker = m_dir.WriteFile(L"CCCCCC.CCC", "blocker");
-    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ("blocker", ReadWholeFile(blocker));
     EXPECT_EQ("secret", ReadWholeFile(m_dir / L"BBBBBB.BBB"));
 
@@ -171,24 +178,45 @@ TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
     EXPECT_FALSE(holder.IsRunning());
 }
 
+TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
+{
+    // Two holders of one file, both sharing reading and writing: the first keeps it from being
+    // opened, the second from being renamed. Two of one folder, each keeping it.
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"target\\shared.txt", std::string(5000, 'S'));
+    const std::wstring folder = m_dir.MakeFolder(L"target\\busy");
+    HolderProcess fileFirst, fileSecond, folderFirst, folderSecond;
+    ASSERT_TRUE(fileFirst.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(fileSecond.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(folderFirst.Start(L"cd " + Quoted(folder)));
+    ASSERT_TRUE(folderSecond.Start(L"cd " + Quoted(folder)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+
+    RunJob(target);
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFileLocked, kProblemFolderInUse, kProblemFolderInUse}),
+              ProblemCodes());
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    for (HolderProcess* holder : {&fileFirst, &fileSecond, &folderFirst, &folderSecond})
+        EXPECT_TRUE(holder->IsRunning());
+}
+
 TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
 {
     const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
     const std::string content(70000, 'K');
     const std::wstring kept = m_dir.WriteFile(L"target\\kept.txt", content);
     const std::wstring erased = m_dir.WriteFile(L"target\\erased.txt", "E");
-    // A holder that cannot be looked into: its lock is reported without an owner, and
-    // unlocking it finds no owner, so the file cannot be opened at all.
+    // A holder that cannot be looked into: with no owner to name, the file cannot be opened.
     HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"deny 40 open " + Quoted(kept)));
-    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? kAnswerRetry : kAnswerSkip; };
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     RunJob(target);
     holder.Stop();
 
     const auto codes = ProblemCodes();
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemOpen, kProblemFolderNotRemovable}), codes);
-    EXPECT_EQ(L"", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_FALSE(m_notices.OfType(Problem)[1]->hasOwner);
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_FALSE(m_notices.OfType(Problem)[0]->hasOwner);
     EXPECT_EQ(content, ReadWholeFile(kept));
     EXPECT_FALSE(PathExists(erased));
     EXPECT_EQ(JobCompleted, LastType());
@@ -247,6 +275,35 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
     EXPECT_EQ(JobCompleted, LastType());
 }
 
+TEST_F(EraseWorkerTest, FolderSwappedForALinkAfterTheWalkLeadsNothingOutside)
+{
+    // Before the file is opened, and once it is overwritten, before its name goes.
+    const struct {
+        NoticeType moment;
+        int32_t problem;
+    } kSwaps[] = {{FileStarted, kProblemOpen}, {FileOverwritten, kProblemDeleteFailed}};
+    for (const auto& swap : kSwaps) {
+        TempDir dir;
+        const std::wstring outside = dir.MakeFolder(L"outside");
+        const std::wstring kept = dir.WriteFile(L"outside\\x.txt", "outside");
+        const std::wstring target = dir.MakeFolder(L"target") + L"\\";
+        dir.MakeFolder(L"target\\sub");
+        dir.WriteFile(L"target\\sub\\x.txt", "inside");
+        bool swapped = false;
+        m_notices.notices.clear();
+        m_notices.onNotice = [&](const RecordedNotice& n) {
+            if (n.type == swap.moment && n.path == target + L"sub\\x.txt")
+                swapped = ::MoveFileW((target + L"sub").c_str(), (dir / L"moved").c_str()) && MakeFolderLink(target + L"sub", outside);
+        };
+        m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+        RunJob(target);
+        ASSERT_TRUE(swapped);
+        EXPECT_EQ(std::vector<std::wstring>{L"x.txt"}, FolderNames(outside));
+        EXPECT_EQ("outside", ReadWholeFile(kept));
+        EXPECT_EQ(swap.problem, m_notices.OfType(Problem).at(0)->code);
+    }
+}
+
 TEST_F(EraseWorkerTest, FileLinkIsRemovedNotWrittenThrough)
 {
     const std::wstring pointed = m_dir.WriteFile(L"pointed.txt", "pointed");
@@ -269,12 +326,12 @@ TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
     constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
     constexpr DWORD kDeduplicated = 0x80000013;
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
-    EXPECT_TRUE(EraseWorker::IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, 0));
-    EXPECT_FALSE(EraseWorker::IsLink(kFile | kReparse, kDeduplicated));
-    EXPECT_FALSE(EraseWorker::IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
-    EXPECT_FALSE(EraseWorker::IsLink(kFile, 0));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, 0));
+    EXPECT_FALSE(IsLink(kFile | kReparse, kDeduplicated));
+    EXPECT_FALSE(IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
+    EXPECT_FALSE(IsLink(kFile, 0));
 }
 
 TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
@@ -377,7 +434,7 @@ private:
     class Borrowed final : public CEraserFile {
     public:
         explicit Borrowed(MemoryFile& file) : m_file(file) {}
-        OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+        OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
         bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
         bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
         bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
