@@ -27,6 +27,19 @@ void LeaveCurrentDirectory()
         ::SetCurrentDirectoryW(system);
 }
 
+// Asks for the method, then runs the job: erasing the targets, or wiping the drive's free space.
+void ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstring& wipeDrive)
+{
+    CMethodChooser chooser;
+    if (chooser.DoModal() != IDOK)
+        return;
+    CProgressDlg progress;
+    progress.m_targets = targets;
+    progress.m_wipeDrive = wipeDrive;
+    progress.m_nMethodId = chooser.m_nMethod;
+    progress.DoModal();
+}
+
 } // namespace
 
 BOOL CVantrelApp::InitInstance()
@@ -46,15 +59,8 @@ BOOL CVantrelApp::InitInstance()
     if (commandLine.m_wipeFree) {
         LeaveCurrentDirectory();
         std::wstring root;
-        if (!ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
-            return FALSE;
-        CMethodChooser chooser;
-        if (chooser.DoModal() != IDOK)
-            return FALSE;
-        CProgressDlg progress;
-        progress.m_wipeDrive = root;
-        progress.m_nMethodId = chooser.m_nMethod;
-        progress.DoModal();
+        if (ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
+            ChooseMethodAndRun({}, root);
         return FALSE;
     }
     std::vector<std::wstring> named;
@@ -82,16 +88,7 @@ BOOL CVantrelApp::InitInstance()
     std::vector<std::wstring> targets;
     const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
     LeaveCurrentDirectory();
-    if (!confirmed)
-        return FALSE;
-
-    CMethodChooser chooser;
-    if (chooser.DoModal() != IDOK)
-        return FALSE;
-
-    CProgressDlg progress;
-    progress.m_targets = targets;
-    progress.m_nMethodId = chooser.m_nMethod;
-    progress.DoModal();
+    if (confirmed)
+        ChooseMethodAndRun(targets, L"");
     return FALSE;
 }

@@ -29,23 +29,8 @@ mkntfs -F -q -f "$image" >/dev/null 2>&1
 ntfs-3g "$image" "$mnt"
 touch "$mnt/morvane-wipe-test-image"
 start_wine
-for letter in m n o p q r s t u v w x y; do
-    if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ] && [ ! -L "$WINEPREFIX/dosdevices/$letter:" ]; then
-        link="$WINEPREFIX/dosdevices/$letter:"
-        break
-    fi
-done
-[ -n "$link" ] || { echo "no free drive letter in $WINEPREFIX/dosdevices" >&2; exit 1; }
-ln -s "$mnt" "$link"
-
-calc() { awk "BEGIN { print $* }"; }
-seconds_of() { # command... -> elapsed seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    calc "$end - $start"
-}
+map_free_drive_letter "$mnt"
+link=$DRIVE_LINK
 
 free_bytes=$(df -B1 --output=avail "$mnt" | tail -1 | tr -d ' ')
 blocks=$((free_bytes / 1048576))
@@ -53,7 +38,7 @@ dd_s=$(seconds_of dd if=/dev/zero of="$mnt/dd.bin" bs=1M count="$blocks" conv=fs
 dd_bytes=$((blocks * 1048576))
 rm -f "$mnt/dd.bin"
 
-result=$("$WINE64" "$BUILD/x86_64/bin/WipeBench.exe" "${letter^^}:" | tr -d '\r' | grep '^RESULT')
+result=$("$WINE64" "$BUILD/x86_64/bin/WipeBench.exe" "$DRIVE_LETTER" | tr -d '\r' | grep '^RESULT')
 read -r _ _ wipe_s wipe_bytes <<<"$result"
 
 dd_mbs=$(calc "$dd_bytes / 1000000 / $dd_s")

@@ -15,7 +15,7 @@ bool IsOutOfRoom(DWORD error)
     return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == kErrorQuotaExceeded;
 }
 
-OpenResult CFillFile::Open(const wchar_t* path, int)
+OpenResult CFillFile::Open(const wchar_t* path, OpenSharing)
 {
     Close();
     if (!m_block.Data() && !m_block.Allocate(kBlockSize))

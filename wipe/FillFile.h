@@ -18,9 +18,9 @@ public:
     CFillFile& operator=(const CFillFile&) = delete;
     ~CFillFile() { Close(); }
 
-    // Creates the file; it must not exist. No other process can hold a new file, so
-    // unlockMode has nothing to do.
-    OpenResult Open(const wchar_t* path, int unlockMode) override;
+    // Creates the file; it must not exist. No other process can hold a new file: it is always
+    // opened alone.
+    OpenResult Open(const wchar_t* path, OpenSharing sharing) override;
     // Gives the new file its size; where the file system allocates at once, a full disk
     // refuses here. False with the system's error.
     bool Reserve(ULONGLONG size);

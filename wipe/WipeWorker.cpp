@@ -32,7 +32,7 @@ bool IsDiskFull(DWORD error)
 // system's error when it accepts none.
 DWORD MakeFillFile(CFillFile& file, const std::wstring& path, ULONGLONG& size, ULONGLONG cluster)
 {
-    if (file.Open(path.c_str(), kUnlockNone) != kOpenOk)
+    if (file.Open(path.c_str(), kOpenAlone) != kOpenOk)
         return ::GetLastError();
     while (!file.Reserve(size)) {
         const DWORD error = ::GetLastError();

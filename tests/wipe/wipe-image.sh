@@ -5,6 +5,7 @@
 #   wipe-image.sh <wine-exec> <arch> <wipe_tests.exe> <program_tests.exe>
 # Needs root and FUSE (ntfs-3g); exits 77 (skipped) only where FUSE cannot be used at all.
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/lib.sh"
 wine_exec=$1
 arch=$2
 tests=$3
@@ -45,16 +46,9 @@ mount_image
 # The tests wipe nothing that lacks this sign.
 touch "$mnt/morvane-wipe-test-image"
 
-: "${WINEPREFIX:?the Wine prefix of the test run}"
-for letter in m n o p q r s t u v w x y; do
-    if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ] && [ ! -L "$WINEPREFIX/dosdevices/$letter:" ]; then
-        link="$WINEPREFIX/dosdevices/$letter:"
-        break
-    fi
-done
-[ -n "$link" ] || { echo "no free drive letter in $WINEPREFIX/dosdevices" >&2; exit 1; }
-ln -s "$mnt" "$link"
-drive="${letter^^}:"
+map_free_drive_letter "$mnt"
+link=$DRIVE_LINK
+drive=$DRIVE_LETTER
 
 stage() { # filter [test executable]
     MORVANE_WIPE_DRIVE=$drive "$wine_exec" "$arch" "${2:-$tests}" --gtest_color=no --gtest_filter="$1"
