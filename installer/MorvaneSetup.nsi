@@ -197,9 +197,9 @@ Function ProtectFolder
   ${EndIf}
 
   ; A drive's root, a link (which a user may have made, and turn elsewhere) or a file.
+  Call FindForeignContent
   ${GetParent} $INSTDIR $3
   ${GetFileAttributes} $INSTDIR REPARSE_POINT $2
-  Call FindForeignContent
   ${If} $3 == ""
   ${OrIf} $2 == 1
   ${OrIf} $1 == 1

@@ -169,22 +169,36 @@ std::wstring LoadedModulePath(const wchar_t* name)
     return std::wstring(path, ::GetModuleFileNameW(module, path, MAX_PATH * 2));
 }
 
-// Starting it suspended runs none of its code.
-bool CanStart(const std::wstring& program)
-{
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                          &startup, &info))
-        return false;
-    const UniqueHandle process(info.hProcess);
-    const UniqueHandle thread(info.hThread);
-    ::TerminateProcess(process.Get(), 1);
-    ::WaitForSingleObject(process.Get(), 10000);
-    return true;
-}
+// Started suspended, a program runs none of its code and holds its file as a running one does.
+class SuspendedProgram {
+public:
+    explicit SuspendedProgram(const std::wstring& program)
+    {
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &startup, &info)) {
+            m_process.Reset(info.hProcess);
+            ::CloseHandle(info.hThread);
+        }
+    }
+    ~SuspendedProgram()
+    {
+        if (m_process) {
+            ::TerminateProcess(m_process.Get(), 1);
+            ::WaitForSingleObject(m_process.Get(), 10000);
+        }
+    }
+    SuspendedProgram(const SuspendedProgram&) = delete;
+    SuspendedProgram& operator=(const SuspendedProgram&) = delete;
+
+    bool Started() const { return m_process.IsValid(); }
+
+private:
+    UniqueHandle m_process;
+};
 
 // Removes, when it goes, a file or folder that was not there when it was made.
 class PathGuard {
@@ -281,7 +295,7 @@ protected:
         ASSERT_FALSE(g_setupFolder.empty()) << "give the folder of the setups as the argument";
         m_setup = g_setupFolder + L"\\" + GetParam().file;
         ASSERT_TRUE(PathExists(m_setup)) << m_setup << " is missing (scripts/test.sh builds it)";
-        if (GetParam().thirtyTwoBit && !CanStart(m_setup))
+        if (GetParam().thirtyTwoBit && !SuspendedProgram(m_setup).Started())
             GTEST_SKIP() << "this machine cannot run 32-bit programs, so the 32-bit setup is not run here; "
                             "MorvaneSetup-x64.exe is built from the same script";
         ASSERT_FALSE(PathExists(DefaultFolder())) << "Tarnwick is already installed in this prefix";
@@ -605,25 +619,35 @@ TEST_P(Setup, AStaleUninstallerTakesOnlyItsOwnFiles)
     ExpectNothingLeftIn(second);
 }
 
-// Explorer holds the extension loaded for as long as a user is logged on, here this process does.
-// The earlier build is the same code with bytes after it, which the loader does not read.
-TEST_P(Setup, UpgradesTheExtensionInUseAtTheNextRestart)
+// Explorer holds the extension loaded for as long as a user is logged on (here this process does),
+// and the program may be running. The earlier build is the same code with bytes after it, which
+// the loader does not read.
+TEST_P(Setup, UpgradesFilesInUseAtTheNextRestart)
 {
     ASSERT_EQ(0, RunSetup(L"/S"));
     const std::wstring folder = DefaultFolder();
-    const std::wstring dll = folder + L"\\MorvaneExt.dll";
-    const std::string earlier = ReadWholeFile(dll) + "earlier build";
-    ASSERT_TRUE(::MoveFileExW(m_temp.WriteFile(L"earlier.dll", earlier).c_str(), dll.c_str(), MOVEFILE_REPLACE_EXISTING));
+    std::vector<std::pair<std::wstring, std::string>> earlier;
+    for (const wchar_t* name : {L"Morvane.exe", L"MorvaneExt.dll"}) {
+        const std::wstring path = folder + L"\\" + name;
+        earlier.emplace_back(path, ReadWholeFile(path) + "earlier build");
+        ASSERT_TRUE(::MoveFileExW(m_temp.WriteFile(name, earlier.back().second).c_str(), path.c_str(),
+                                  MOVEFILE_REPLACE_EXISTING));
+    }
     {
+        const SuspendedProgram morvane(folder + L"\\Morvane.exe");
+        ASSERT_TRUE(morvane.Started());
         const ComApartment apartment;
         ComPtr<IContextMenu> menu;
         ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(menu.Put())));
         EXPECT_EQ(3010, RunSetup(L"/S"));
-        EXPECT_EQ(earlier, ReadWholeFile(dll));
         const std::vector<std::wstring> pending = ReadMultiString(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingDeletes);
-        const auto target = std::find(pending.begin(), pending.end(), L"!\\??\\" + dll);
-        ASSERT_NE(pending.end(), target) << "no replacement of " << dll << " at the next restart";
-        EXPECT_EQ(L"\\??\\" + folder + L"\\ns", target[-1].substr(0, folder.size() + 7)) << target[-1];
+        for (const auto& [path, content] : earlier) {
+            EXPECT_EQ(content, ReadWholeFile(path)) << path;
+            // Pairs of source and target; "!" marks a target that is replaced.
+            const auto target = std::find(pending.begin(), pending.end(), L"!\\??\\" + path);
+            ASSERT_TRUE(target != pending.end() && target != pending.begin()) << "no replacement of " << path;
+            EXPECT_EQ(L"\\??\\" + folder + L"\\ns", target[-1].substr(0, folder.size() + 7)) << target[-1];
+        }
     }
     // A restart, as far as Wine has one: it carries out the pending renames.
     EXPECT_EQ(0, RunProcess(L"wineboot.exe -r"));
@@ -633,23 +657,29 @@ TEST_P(Setup, UpgradesTheExtensionInUseAtTheNextRestart)
 }
 
 // Program Files protects what is in it; a folder elsewhere gets the same protection, the
-// outermost folder the setup creates for it included, before anything is put into it.
+// outermost folder the setup creates for it included, before anything is put into it. A way out of
+// Program Files through ".." does not pass for one in it.
 TEST_P(Setup, ProtectsAFolderOutsideProgramFiles)
 {
-    const std::wstring outermost = m_temp / L"Tools";
-    const std::wstring quoted = L"\"" + outermost + L"\" ";
+    const auto protection = [](const std::wstring& folder) {
+        const std::wstring quoted = L"\"" + folder + L"\" ";
+        return std::vector<std::wstring>{
+            quoted + L"/setowner *S-1-5-32-544", quoted + L"/reset",
+            quoted + L"/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX"};
+    };
+    const std::wstring throughProgramFiles = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\.." + m_temp.Path().substr(2);
     const struct {
+        std::wstring given;
         std::wstring folder;
         std::vector<std::wstring> commands;
     } cases[] = {
-        {DefaultFolder(), {}},
-        {outermost + L"\\Tarnwick",
-         {quoted + L"/setowner *S-1-5-32-544", quoted + L"/reset",
-          quoted + L"/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX"}},
+        {DefaultFolder(), DefaultFolder(), {}},
+        {m_temp / L"Tools\\Tarnwick", m_temp / L"Tools\\Tarnwick", protection(m_temp / L"Tools")},
+        {throughProgramFiles + L"\\Tarnwick", m_temp / L"Tarnwick", protection(m_temp / L"Tarnwick")},
     };
     for (const auto& c : cases) {
         const IcaclsStandIn icacls(0);
-        ASSERT_EQ(0, RunSetup(L"/S /D=" + c.folder));
+        ASSERT_EQ(0, RunSetup(L"/S /D=" + c.given));
         EXPECT_EQ(c.commands, icacls.Commands());
         ExpectInstalledIn(c.folder);
         Uninstall();
