@@ -196,7 +196,7 @@ Function ProtectFolder
     Return
   ${EndIf}
 
-  ; A drive's root, a link (which a user may have made, and turn elsewhere) or a file.
+  ; Neither may a drive's root, or a link, which a user may have made and may turn elsewhere.
   Call FindForeignContent
   ${GetParent} $INSTDIR $3
   ${GetFileAttributes} $INSTDIR REPARSE_POINT $2
@@ -218,7 +218,6 @@ Function ProtectFolder
   CreateDirectory $INSTDIR
 
   !insertmacro FindSystemProgram icacls.exe
-  ClearErrors
   ; The owner could give itself any right back; /reset drops what was granted explicitly, and the
   ; last command leaves the three entries alone.
   nsExec::ExecToLog '"$0" "$ProtectedFolder" /setowner *S-1-5-32-544'
