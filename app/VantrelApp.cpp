@@ -3,6 +3,7 @@
 #include "app/CLInfo.h"
 #include "app/MethodChooser.h"
 #include "app/VantrelDlg.h"
+#include "engine/TargetPath.h"
 #include "progress/ProgressDlg.h"
 #include "progress/ShortenPathForDisplay.h"
 
@@ -12,13 +13,17 @@ CVantrelApp theApp;
 
 namespace {
 
-// A folder target reaches the job with its final separator, which the job lists it by.
-std::wstring JobTarget(const std::wstring& target)
+const wchar_t kErrorCaption[] = L"Tarnwick :: Error";
+
+// A process's current directory is a handle on a folder: it would keep that folder from being
+// removed, and the program would find itself among the folder's holders. Explorer starts the
+// program in its installation folder, a shell anywhere.
+void LeaveCurrentDirectory()
 {
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && target.back() != L'\\')
-        return target + L"\\";
-    return target;
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryW(system);
 }
 
 } // namespace
@@ -33,9 +38,13 @@ BOOL CVantrelApp::InitInstance()
 
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
-    const std::wstring target = commandLine.GetPath();
+    const std::wstring named = commandLine.GetPath();
+    // Relative paths are taken from the current directory, before the program leaves it.
+    std::wstring target;
+    const TargetCheck check = ResolveTarget(named, target);
+    LeaveCurrentDirectory();
 
-    if (target.empty()) {
+    if (named.empty()) {
         CVantrelDlg dialog;
         m_pMainWnd = &dialog;
         dialog.DoModal();
@@ -43,9 +52,10 @@ BOOL CVantrelApp::InitInstance()
         return FALSE;
     }
 
-    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        ::MessageBoxW(::GetDesktopWindow(), (L"Path " + target + L" not exist").c_str(), L"Tarnwick :: Error",
-                      MB_OK | MB_ICONERROR);
+    if (check != TargetCheck::Exact) {
+        // The path as it was given: the one the user knows.
+        const std::wstring problem = check == TargetCheck::Missing ? L" not exist" : L" is not a file or folder";
+        ::MessageBoxW(::GetDesktopWindow(), (L"Path " + named + problem).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
         return FALSE;
     }
     const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, target) + L" ?";
@@ -56,9 +66,8 @@ BOOL CVantrelApp::InitInstance()
     if (chooser.DoModal() != IDOK)
         return FALSE;
 
-    const std::wstring jobTarget = JobTarget(target);
     CProgressDlg progress;
-    progress.m_pszTarget = jobTarget.c_str();
+    progress.m_pszTarget = target.c_str();
     progress.m_nMethodId = chooser.m_nMethod;
     progress.DoModal();
     return FALSE;

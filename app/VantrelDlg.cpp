@@ -2,6 +2,7 @@
 
 #include "app/MethodChooser.h"
 #include "app/Settings.h"
+#include "engine/TargetPath.h"
 #include "framework/WinApp.h"
 #include "progress/ProgressDlg.h"
 #include "progress/ShortenPathForDisplay.h"
@@ -115,8 +116,8 @@ void CVantrelDlg::OnSysCommand(UINT id, LPARAM param)
 
 void CVantrelDlg::OnBnClickedDelete()
 {
-    const std::wstring path = m_tree.GetSelectedPath();
-    if (path.empty()) {
+    std::wstring path;
+    if (ResolveTarget(m_tree.GetSelectedPath(), path) != TargetCheck::Exact) {
         // Nothing selected, or the item is gone: there is no target to erase.
         ::MessageBoxW(m_hWnd, L"Please select an existing drive, folder or file to delete.", L"Tarnwick",
                       MB_OK | MB_ICONINFORMATION);
@@ -124,14 +125,14 @@ void CVantrelDlg::OnBnClickedDelete()
     }
     const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, path) + L" ?";
     if (::MessageBoxW(m_hWnd, question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES)
-        RunErase();
+        RunErase(path);
 }
 
-void CVantrelDlg::RunErase()
+void CVantrelDlg::RunErase(const std::wstring& confirmed)
 {
     // Asked again: the item may have gone while the question was open.
-    const std::wstring target = m_tree.GetSelectedPath();
-    if (target.empty())
+    std::wstring target;
+    if (ResolveTarget(confirmed, target) != TargetCheck::Exact)
         return;
     CProgressDlg progress(this);
     progress.m_pszTarget = target.c_str();

@@ -28,7 +28,8 @@ protected:
 
 private:
     void OnBnClickedDelete();
-    void RunErase();
+    // Erases the confirmed target, if it is still there, and refreshes the tree.
+    void RunErase(const std::wstring& confirmed);
 
     HICON m_hIcon;
     CMyHyperLink m_link;

@@ -3,6 +3,7 @@
 
 #include "engine/CancelFlag.h"
 #include "engine/EraseNotice.h"
+#include "engine/FileStreams.h"
 
 #include <windows.h>
 
@@ -14,6 +15,8 @@ struct EraseJob {
     int32_t methodId; // 1..6; any other value runs the Gutmann method
     NoticeCallback notify;
     CancelFlag* cancel;
+    // Where the named streams of files come from; null for the file system's own.
+    CFileStreams* streams = nullptr;
 };
 
 // The worker thread's procedure; its argument is the EraseJob, alive until the job ends.

@@ -1,10 +1,12 @@
 #include "engine/EraseWorker.h"
 
 #include "engine/EraserFileNTFS.h"
+#include "engine/TargetPath.h"
 #include "locks/HandleOwner.h"
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"
 
+#include <cwchar>
 #include <new>
 
 namespace {
@@ -41,7 +43,9 @@ ULONGLONG SizeOfFile(const std::wstring& path)
 } // namespace
 
 EraseWorker::EraseWorker(const EraseJob& job)
-    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel), m_methodId(job.methodId), m_method(CreateEraseMethod(job.methodId))
+    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel),
+      m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
+      m_method(CreateEraseMethod(job.methodId))
 {
 }
 
@@ -104,19 +108,57 @@ void EraseWorker::CollectTargets(const std::wstring& target)
     m_failed = false;
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool isLink = PathIsLink(target, attributes);
+    // A root is what the drive is, never a link to elsewhere.
+    const bool isLink = !IsVolumeRoot(target) && PathIsLink(target, attributes);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target));
+    } else {
+        // The walk appends names to the folder path: without its separator the pattern would
+        // list the folder's siblings instead of its content.
+        const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
         if (!isLink)
-            m_totalSize = SizeOfFile(target);
-        m_files.push_back({target, isLink});
-        return;
+            CollectFolder(folder);
+        m_folders.push_back(folder);
     }
-    // The walk appends names to the folder path: without its separator the pattern would
-    // list the folder's siblings instead of its content.
-    const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
-    if (!isLink)
-        CollectFolder(folder);
-    m_folders.push_back(folder);
+    m_totalSize = ContentToWrite();
+}
+
+void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size)
+{
+    FileTarget file = {path, isLink, FileIdentity(), 0};
+    if (!isLink) {
+        if (QueryFileIdentity(path.c_str(), file.identity) && file.identity.names > 1)
+            ++m_namesInJob[file.identity];
+        for (const NamedStream& stream : m_streams.List(path))
+            size += stream.size;
+        file.size = size;
+    }
+    m_files.push_back(std::move(file));
+}
+
+// A file with several names counts once, and not at all where its content stays.
+ULONGLONG EraseWorker::ContentToWrite() const
+{
+    ULONGLONG total = 0;
+    std::set<FileIdentity> counted;
+    for (const FileTarget& file : m_files) {
+        if (file.identity.names > 1 && (FateOf(file.identity) != ContentFate::Overwrite || !counted.insert(file.identity).second))
+            continue;
+        total += file.size;
+    }
+    return total;
+}
+
+EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
+{
+    // Asked first: the names already removed no longer count among the file's names.
+    if (m_overwritten.count(identity))
+        return ContentFate::AlreadyErased;
+    if (identity.names <= 1)
+        return ContentFate::Overwrite;
+    const auto inJob = m_namesInJob.find(identity);
+    const DWORD namesInJob = inJob == m_namesInJob.end() ? 1 : inJob->second;
+    return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
 // Depth first: the files of a sub-folder follow in the order met, and every folder comes
@@ -159,9 +201,7 @@ void EraseWorker::CollectFolder(const std::wstring& top)
             }
         } else {
             const bool isLink = IsLinkEntry(entry);
-            m_files.push_back({folder + name, isLink});
-            if (!isLink)
-                m_totalSize += (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+            AddFile(folder + name, isLink, isLink ? 0 : (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
         }
         haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
     }
@@ -173,6 +213,14 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
     SendNotice(m_notify, FileStarted, path);
     if (target.isLink)
         return RemoveLink(target.path);
+
+    // Names are counted again: one may have been added or removed since the walk.
+    FileIdentity identity = target.identity;
+    if (identity.names > 1)
+        QueryFileIdentity(path, identity);
+    ContentFate fate = FateOf(identity);
+    if (fate != ContentFate::Overwrite)
+        return RemoveName(target.path, fate == ContentFate::KeptForOutside);
 
     CEraserFileNTFS file;
     int mode = kUnlockNone;
@@ -210,28 +258,102 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         return answer == kAnswerSkip;
     }
 
+    // The open handle has the last word on the names: a link made after they were counted
+    // must not lose its content either.
+    if (file.Identity(identity) && (fate = FateOf(identity)) != ContentFate::Overwrite) {
+        file.Close();
+        return RemoveName(target.path, fate == ContentFate::KeptForOutside);
+    }
+    const StepEnd end = OverwriteContent(file, target.path);
+    file.Close();
+    if (end == StepEnd::Stopped)
+        return false;
+    // A cancelled file keeps its name and what was written so far; a file skipped after a
+    // failed write keeps its name and is not deleted as if it had been overwritten.
+    if (StopRequested() || end == StepEnd::Skipped)
+        return true;
+    if (identity.names > 1)
+        m_overwritten.insert(identity);
+
+    SendNotice(m_notify, FileOverwritten, path);
+    return DeleteScrambled(target.path) != StepEnd::Stopped;
+}
+
+// The main data, then every named stream, each with all of the method's passes.
+EraseWorker::StepEnd EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring& path)
+{
+    StepEnd end = RunMethod(file, path);
+    if (end != StepEnd::Done)
+        return end;
+    for (const NamedStream& stream : m_streams.List(path)) {
+        if (StopRequested())
+            return StepEnd::Done;
+        for (;;) {
+            OpenResult result = kOpenFailed;
+            const std::unique_ptr<CEraserFile> streamFile = m_streams.Open(stream, result);
+            if (streamFile) {
+                end = RunMethod(*streamFile, stream.path);
+                streamFile->Close();
+                break;
+            }
+            const int32_t answer = SendNotice(m_notify, Problem, stream.path.c_str(), nullptr, 0, 0, kProblemOpen);
+            if (answer == kAnswerRetry)
+                continue;
+            end = answer == kAnswerSkip ? StepEnd::Skipped : StepEnd::Stopped;
+            break;
+        }
+        if (end != StepEnd::Done)
+            return end;
+    }
+    return StepEnd::Done;
+}
+
+EraseWorker::StepEnd EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
+{
     m_context.file = &file;
     m_context.notify = m_notify;
-    m_context.path = path;
+    m_context.path = path.c_str();
     m_context.totalSize = m_totalSize;
     m_context.passCount = PassCountOfMethod(m_methodId);
     m_context.fileSize = 0; // an empty file leaves it untouched: nothing counts for it
-    if (!m_method->Erase(&m_context)) {
-        file.Close();
-        return false;
-    }
+    if (!m_method->Erase(&m_context))
+        return StepEnd::Stopped;
     m_context.doneBefore += m_context.fileSize;
-    file.Close();
-    // A cancelled file keeps its name and what was written so far; a file skipped after a
-    // failed write keeps its name and is not deleted as if it had been overwritten.
-    if (StopRequested() || m_method->LastFileSkipped())
-        return true;
+    return m_method->LastFileSkipped() ? StepEnd::Skipped : StepEnd::Done;
+}
 
-    SendNotice(m_notify, FileOverwritten, path);
-    const std::wstring lastName = ScrambleName(target.path);
+EraseWorker::StepEnd EraseWorker::DeleteScrambled(const std::wstring& path)
+{
+    const std::wstring lastName = ScrambleName(path);
     if (::DeleteFileW(lastName.c_str()))
-        return true;
-    return SendNotice(m_notify, Problem, path, nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip;
+        return StepEnd::Done;
+    // Skipped, the file stays under its scrambled name.
+    return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
+               ? StepEnd::Skipped
+               : StepEnd::Stopped;
+}
+
+// Only the name goes. Read-only belongs to the file, not to the name, so a file that keeps its
+// content elsewhere gets it back once the name is gone.
+bool EraseWorker::RemoveName(const std::wstring& path, bool contentKept)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    UniqueFile file;
+    if (readOnly) {
+        file.Reset(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    const StepEnd end = DeleteScrambled(path);
+    if (file) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = attributes;
+        ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof(basic));
+    }
+    if (end == StepEnd::Done && contentKept)
+        SendNotice(m_notify, NameRemoved, path.c_str());
+    return end != StepEnd::Stopped;
 }
 
 bool EraseWorker::RemoveLink(const std::wstring& path)
@@ -266,6 +388,8 @@ std::wstring EraseWorker::ScrambleName(const std::wstring& path)
 
 bool EraseWorker::RemoveOneFolder(const std::wstring& path)
 {
+    if (IsVolumeRoot(path))
+        return FinishRoot(path);
     SendNotice(m_notify, FolderStarted, path.c_str());
     for (int attempt = 0;; ++attempt) {
         if (::RemoveDirectoryW(path.c_str())) {
@@ -289,6 +413,21 @@ bool EraseWorker::RemoveOneFolder(const std::wstring& path)
         else
             return false;
     }
+}
+
+// A root can never be removed, and looking up who holds it would find the system's own handles
+// on the volume: it is only said to be empty once it is.
+bool EraseWorker::FinishRoot(const std::wstring& root)
+{
+    const std::wstring folder = EndsWithSeparator(root) ? root : root + L"\\";
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    bool empty = true;
+    for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
+        empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+    if (empty)
+        SendNotice(m_notify, RootEmptied, folder.c_str());
+    return true;
 }
 
 DWORD WINAPI RunEraseJob(LPVOID parameter)

@@ -20,13 +20,11 @@ enum OpenResult : int {
 
 class CEraserFile {
 public:
+    virtual ~CEraserFile() = default;
     virtual OpenResult Open(const wchar_t* path, int unlockMode) = 0;
     virtual bool GetSize(ULONGLONG& size) = 0;
     // origin: FILE_BEGIN or FILE_END; newPosition may be null.
     virtual bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) = 0;
     virtual bool Write(const void* buffer, DWORD count, DWORD* written) = 0;
     virtual void Close() = 0;
-
-protected:
-    ~CEraserFile() = default;
 };

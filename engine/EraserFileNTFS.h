@@ -2,6 +2,7 @@
 // CEraserFile on the Win32 file calls.
 
 #include "engine/EraserFile.h"
+#include "engine/FileIdentity.h"
 #include "win32/ScopedHandle.h"
 
 class CEraserFileNTFS final : public CEraserFile {
@@ -17,6 +18,8 @@ public:
     bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
     bool Write(const void* buffer, DWORD count, DWORD* written) override;
     void Close() override;
+    // Of the open file.
+    bool Identity(FileIdentity& identity) const { return QueryFileIdentity(m_file.Get(), identity); }
 
 private:
     UniqueFile m_file;

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <map>
+
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\Kestrium\\Morvane\\settings";
@@ -31,8 +35,10 @@ protected:
     }
 
     // Confirms with Yes, picks the method in the chooser and presses OK, waits for the end of
-    // the job and presses "Finish". The chooser's preselected index goes to `offered`.
-    static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr)
+    // the job and presses "Finish". The chooser's preselected index goes to `offered`, the job's
+    // log to `log`.
+    static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr,
+                                       std::wstring* log = nullptr)
     {
         HWND confirm = program.Window(L"Tarnwick");
         ASSERT_TRUE(confirm);
@@ -47,6 +53,8 @@ protected:
         HWND progress = program.Window(L"Deleting ...");
         ASSERT_TRUE(progress);
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        if (log)
+            *log = ItemText(progress, IDC_LOG);
         PressButton(progress, IDC_CANCEL_FINISH);
         EXPECT_TRUE(program.HasEnded());
     }
@@ -82,6 +90,113 @@ TEST_F(ProgramTest, FolderWithoutItsSeparatorIsErasedWhole)
     ProgramRun program(L"\"" + folder + L"\"");
     ConfirmChooseAndFinish(program, 3);
     EXPECT_FALSE(PathExists(folder));
+}
+
+// A file or folder made below `dir` through the long form, so that any name can be made.
+std::wstring Put(const TempDir& dir, const std::wstring& relative, const char* content = nullptr)
+{
+    const std::wstring path = dir / relative;
+    const std::wstring longPath = L"\\\\?\\" + path;
+    if (!content) {
+        ::CreateDirectoryW(longPath.c_str(), nullptr);
+        return path;
+    }
+    UniqueFile file(::CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.Get(), content, static_cast<DWORD>(std::strlen(content)), &written, nullptr);
+    return path;
+}
+
+void Link(const TempDir& dir, const std::wstring& link, const std::wstring& existing)
+{
+    ::CreateHardLinkW((L"\\\\?\\" + dir / link).c_str(), (L"\\\\?\\" + dir / existing).c_str(), nullptr);
+}
+
+struct HostileTarget {
+    const char* name;
+    // Makes what the case needs below the folder and gives the path to name on the command line.
+    std::wstring (*make)(const TempDir& dir);
+    const wchar_t* currentFolder;            // below the folder: the program's current directory
+    std::vector<std::wstring> erased;        // what goes, the named item first; none: refused
+    const wchar_t* logLine = nullptr;        // a line the job's log must hold
+};
+
+const std::wstring kDeep = std::wstring(100, L'x') + L"\\" + std::wstring(100, L'y') + L"\\" + std::wstring(100, L'z');
+
+const HostileTarget kHostileTargets[] = {
+    {"trailing dot", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\foo", "plain"); return Put(d, L"d\\foo.", "dot"); },
+     nullptr, {L"d\\foo."}},
+    {"trailing space", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\bar", "plain"); return Put(d, L"d\\bar ", "space"); },
+     nullptr, {L"d\\bar "}},
+    {"forward slashes",
+     [](const TempDir& d) {
+         Put(d, L"d");
+         std::wstring path = Put(d, L"d\\f.txt", "f");
+         std::replace(path.begin(), path.end(), L'\\', L'/');
+         return path;
+     },
+     nullptr, {L"d\\f.txt"}},
+    {"relative", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\r.txt", "r"); return std::wstring(L"r.txt"); }, L"d",
+     {L"d\\r.txt"}},
+    {"drive-relative",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\dr.txt", "dr"); return d.Path().substr(0, 2) + L"dr.txt"; }, L"d",
+     {L"d\\dr.txt"}},
+    {"dot-dot inside",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\sub"); Put(d, L"d\\sub\\s.txt", "s"); Put(d, L"d\\up.txt", "up");
+                            return d / L"d\\sub\\..\\up.txt"; },
+     nullptr, {L"d\\up.txt"}},
+    {"hard link to a file outside",
+     [](const TempDir& d) { Put(d, L"out"); Put(d, L"out\\o.txt", "outside"); Put(d, L"t"); Link(d, L"t\\h.txt", L"out\\o.txt");
+                            return d / L"t"; },
+     nullptr, {L"t", L"t\\h.txt"}, L"the file keeps its content under its other names"},
+    {"hard link pair inside",
+     [](const TempDir& d) { Put(d, L"p"); Put(d, L"p\\a.txt", "pair"); Link(d, L"p\\b.txt", L"p\\a.txt"); Put(d, L"p\\c.txt", "c");
+                            return d / L"p"; },
+     nullptr, {L"p", L"p\\a.txt", L"p\\b.txt", L"p\\c.txt"}},
+    {"300 characters",
+     [](const TempDir& d) { Put(d, L"x"); Put(d, kDeep.substr(0, 100)); Put(d, kDeep.substr(0, 201)); Put(d, kDeep);
+                            Put(d, kDeep + L"\\deep.txt", "deep"); return d / (kDeep + L"\\deep.txt"); },
+     nullptr, {kDeep + L"\\deep.txt"}},
+    {"device", [](const TempDir&) { return std::wstring(L"\\\\.\\C:"); }, nullptr, {}},
+    {"system namespace", [](const TempDir&) { return std::wstring(L"\\\\?\\GLOBALROOT\\Device\\Null"); }, nullptr, {}},
+    {"reserved name", [](const TempDir&) { return std::wstring(L"CON"); }, nullptr, {}},
+    {"reserved name with an extension", [](const TempDir& d) { Put(d, L"nul.txt", "n"); return std::wstring(L"NUL.txt"); },
+     nullptr, {}},
+    {"reserved name made through the long form", [](const TempDir& d) { return Put(d, L"COM1", "com"); }, nullptr, {}},
+    {"stream of a file", [](const TempDir& d) { return Put(d, L"s.txt", "s") + L":hidden"; }, nullptr, {}},
+};
+
+TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
+{
+    for (const HostileTarget& target : kHostileTargets) {
+        SCOPED_TRACE(target.name);
+        TempDir dir;
+        const std::wstring named = target.make(dir);
+        std::map<std::wstring, std::string> expected = TreeSnapshot(dir.Path());
+        ProgramRun program(L"\"" + named + L"\"", L"", target.currentFolder ? dir / target.currentFolder : dir.Path());
+        if (target.erased.empty()) {
+            HWND box = program.Window(L"Tarnwick :: Error");
+            ASSERT_TRUE(box);
+            EXPECT_EQ(L"Path " + named + L" is not a file or folder", MessageBoxText(box));
+            PressButton(box, IDOK);
+            EXPECT_TRUE(program.HasEnded());
+        } else {
+            const std::wstring shown = dir / target.erased.front();
+            HWND confirm = program.Window(L"Tarnwick");
+            ASSERT_TRUE(confirm);
+            if (shown.size() <= 260) {
+                EXPECT_EQ(L"Do you really want to delete " + shown + L" ?", MessageBoxText(confirm));
+            }
+            std::wstring log;
+            ConfirmChooseAndFinish(program, 3, nullptr, &log);
+            if (target.logLine) {
+                EXPECT_NE(std::wstring::npos, log.find(target.logLine)) << std::string(log.begin(), log.end());
+            }
+            for (const std::wstring& gone : target.erased)
+                expected.erase(gone);
+        }
+        EXPECT_EQ(expected, TreeSnapshot(dir.Path()));
+    }
 }
 
 TEST_F(ProgramTest, MissingPathIsReportedAndNothingChanges)

@@ -4,6 +4,7 @@
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
+#include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
@@ -13,10 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 
 namespace {
 
 constexpr int kRandomMethod = 4;
+constexpr int kThreePassMethod = 3;
 
 class EraseWorkerTest : public ::testing::Test {
 protected:
@@ -295,6 +299,131 @@ TEST_F(EraseWorkerTest, FolderWithoutItsSeparatorIsWalkedNotItsSiblings)
     EXPECT_FALSE(PathExists(target));
     EXPECT_EQ("sibling", ReadWholeFile(sibling));
     EXPECT_EQ("lookalike", ReadWholeFile(lookalike));
+}
+
+TEST_F(EraseWorkerTest, HardLinkedContentGoesOnlyWhenEveryNameIsInTheJob)
+{
+    const std::wstring outside = m_dir.WriteFile(L"outside.txt", "outside");
+    ::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring linked = target + L"linked.txt";
+    ASSERT_TRUE(::CreateHardLinkW(linked.c_str(), outside.c_str(), nullptr));
+    const std::wstring first = m_dir.WriteFile(L"target\\first.txt", std::string(3000, 'P'));
+    ASSERT_TRUE(::CreateHardLinkW((target + L"second.txt").c_str(), first.c_str(), nullptr));
+
+    RunJob(target);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    // The name outside keeps the content and the file keeps its attributes.
+    EXPECT_EQ("outside", ReadWholeFile(outside));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY), ::GetFileAttributesW(outside.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(std::vector<std::wstring>{linked}, m_notices.PathsOf(NameRemoved));
+    // The pair inside is one file: overwritten once, through the name met first.
+    EXPECT_EQ(1u, m_notices.PathsOf(FileOverwritten).size());
+    EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
+}
+
+// Named streams of one file, kept in memory by the test.
+class MemoryStreams final : public CFileStreams {
+public:
+    MemoryStreams(const std::wstring& file, const std::map<std::wstring, size_t>& sizes)
+    {
+        for (const auto& stream : sizes)
+            streams.emplace(file + L":" + stream.first + L":$DATA", MemoryFile(stream.second));
+    }
+
+    std::vector<NamedStream> List(const std::wstring& file) override
+    {
+        std::vector<NamedStream> listed;
+        for (const auto& stream : streams) {
+            if (stream.first.compare(0, file.size() + 1, file + L":") == 0)
+                listed.push_back({stream.first, stream.second.content.size()});
+        }
+        return listed;
+    }
+
+    std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) override
+    {
+        result = opens ? kOpenOk : kOpenFailed;
+        return opens ? std::make_unique<Borrowed>(streams.at(stream.path)) : nullptr;
+    }
+
+    std::map<std::wstring, MemoryFile> streams;
+    bool opens = true;
+
+private:
+    class Borrowed final : public CEraserFile {
+    public:
+        explicit Borrowed(MemoryFile& file) : m_file(file) {}
+        OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+        bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
+        bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
+        bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
+        void Close() override {}
+
+    private:
+        MemoryFile& m_file;
+    };
+};
+
+TEST_F(EraseWorkerTest, NamedStreamsAreOverwrittenWithEveryPassAndCounted)
+{
+    const std::wstring file = m_dir.WriteFile(L"streams.txt", std::string(1000, 'M'));
+    MemoryStreams streams(file, {{L"small", 3000}, {L"large", 70000}});
+    EraseJob job = {file.c_str(), kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &streams};
+    RunEraseJob(&job);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(file));
+    for (const auto& stream : streams.streams) {
+        size_t written = 0;
+        for (const MemoryFile::WriteCall& write : stream.second.writes)
+            written += write.data.size();
+        EXPECT_EQ(3 * stream.second.content.size(), written);
+    }
+    // The main data is 1,000 of the 74,000 bytes the job writes.
+    const auto progress = m_notices.OfType(Progress);
+    const auto firstOfStream = std::find_if(progress.begin(), progress.end(),
+                                            [](const RecordedNotice* n) { return n->path.find(L":$DATA") != std::wstring::npos; });
+    ASSERT_NE(progress.end(), firstOfStream);
+    EXPECT_EQ(1, (*firstOfStream)->totalPercent);
+    EXPECT_EQ(100, progress.back()->totalPercent);
+
+    // A stream that cannot be overwritten keeps the file from being deleted as if it had been.
+    m_notices.notices.clear();
+    const std::wstring kept = m_dir.WriteFile(L"kept.txt", "K");
+    MemoryStreams locked(kept, {{L"s", 10}});
+    locked.opens = false;
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+    EraseJob second = {kept.c_str(), kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &locked};
+    RunEraseJob(&second);
+    EXPECT_EQ(std::vector<int32_t>{kProblemOpen}, ProblemCodes());
+    EXPECT_EQ(kept + L":s:$DATA", m_notices.OfType(Problem)[0]->path);
+    EXPECT_TRUE(PathExists(kept));
+}
+
+TEST_F(EraseWorkerTest, DriveRootIsEmptiedButNeverRemovedOrLookedUp)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
+    if (!drive)
+        GTEST_SKIP() << "no drive of the tests' own: ./scripts/test.sh maps one";
+    const std::wstring root = L"\\\\?\\" + std::wstring(drive) + L"\\";
+    ::CreateDirectoryW((root + L"sub").c_str(), nullptr);
+    for (const wchar_t* name : {L"top.txt", L"sub\\inner.txt"})
+        ::CloseHandle(::CreateFileW((root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring outside = m_dir.WriteFile(L"outside.txt", "outside");
+    // Holding the root makes any attempt at removing it, and any lookup, show.
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"cd " + std::wstring(drive) + L"\\")); // quoted, "\" would escape the quote
+
+    RunJob(root);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_TRUE(ProblemCodes().empty());
+    EXPECT_EQ(std::vector<std::wstring>{root + L"sub\\"}, m_notices.PathsOf(FolderStarted));
+    EXPECT_EQ(std::vector<std::wstring>{root}, m_notices.PathsOf(RootEmptied));
+    EXPECT_TRUE(PathExists(root));
+    EXPECT_TRUE(FolderNames(root).empty());
+    EXPECT_EQ("outside", ReadWholeFile(outside));
+    EXPECT_TRUE(holder.IsRunning());
 }
 
 // With the clock held still, every random chunk is known in advance.
