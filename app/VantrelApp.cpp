@@ -1,11 +1,11 @@
 #include "app/VantrelApp.h"
 
 #include "app/CLInfo.h"
+#include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
+#include "app/TargetList.h"
 #include "app/VantrelDlg.h"
-#include "engine/TargetPath.h"
 #include "progress/ProgressDlg.h"
-#include "progress/ShortenPathForDisplay.h"
 
 #include <commctrl.h>
 
@@ -38,13 +38,20 @@ BOOL CVantrelApp::InitInstance()
 
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
-    const std::wstring named = commandLine.GetPath();
-    // Relative paths are taken from the current directory, before the program leaves it.
-    std::wstring target;
-    const TargetCheck check = ResolveTarget(named, target);
-    LeaveCurrentDirectory();
+    std::vector<std::wstring> named;
+    const std::wstring listFile = commandLine.GetListFile();
+    if (!listFile.empty()) {
+        if (!TakeTargetList(listFile, named) || named.empty()) {
+            ::MessageBoxW(::GetDesktopWindow(), (L"The list of items to delete " + listFile + L" cannot be read").c_str(),
+                          kErrorCaption, MB_OK | MB_ICONERROR);
+            return FALSE;
+        }
+    } else if (!commandLine.GetPath().empty()) {
+        named.push_back(commandLine.GetPath());
+    }
 
     if (named.empty()) {
+        LeaveCurrentDirectory();
         CVantrelDlg dialog;
         m_pMainWnd = &dialog;
         dialog.DoModal();
@@ -52,14 +59,11 @@ BOOL CVantrelApp::InitInstance()
         return FALSE;
     }
 
-    if (check != TargetCheck::Exact) {
-        // The path as it was given: the one the user knows.
-        const std::wstring problem = check == TargetCheck::Missing ? L" not exist" : L" is not a file or folder";
-        ::MessageBoxW(::GetDesktopWindow(), (L"Path " + named + problem).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
-        return FALSE;
-    }
-    const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, target) + L" ?";
-    if (::MessageBoxW(::GetDesktopWindow(), question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    // Relative paths are taken from the current directory, before the program leaves it.
+    std::vector<std::wstring> targets;
+    const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
+    LeaveCurrentDirectory();
+    if (!confirmed)
         return FALSE;
 
     CMethodChooser chooser;
@@ -67,7 +71,7 @@ BOOL CVantrelApp::InitInstance()
         return FALSE;
 
     CProgressDlg progress;
-    progress.m_pszTarget = target.c_str();
+    progress.m_targets = targets;
     progress.m_nMethodId = chooser.m_nMethod;
     progress.DoModal();
     return FALSE;

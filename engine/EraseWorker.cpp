@@ -6,6 +6,7 @@
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -43,7 +44,7 @@ ULONGLONG SizeOfFile(const std::wstring& path)
 } // namespace
 
 EraseWorker::EraseWorker(const EraseJob& job)
-    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel),
+    : m_targets(job.targets), m_notify(job.notify), m_cancel(job.cancel),
       m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
       m_method(CreateEraseMethod(job.methodId))
 {
@@ -62,7 +63,7 @@ bool EraseWorker::StopRequested() const
 void EraseWorker::Run()
 {
     SendNotice(m_notify, JobStarted);
-    if (!m_target || !*m_target) {
+    if (m_targets.empty() || std::find(m_targets.begin(), m_targets.end(), std::wstring()) != m_targets.end()) {
         // An empty target would make the walk list the current directory.
         SendNotice(m_notify, Problem, L"", nullptr, 0, 0, kProblemOpen);
         SendNotice(m_notify, JobTerminated);
@@ -74,7 +75,9 @@ void EraseWorker::Run()
         return;
     }
 
-    CollectTargets(m_target);
+    for (const std::wstring& target : m_targets)
+        CollectTargets(target);
+    m_totalSize = ContentToWrite();
     m_context = {};
     m_context.cancel = m_cancel;
 
@@ -104,8 +107,6 @@ void EraseWorker::Run()
 
 void EraseWorker::CollectTargets(const std::wstring& target)
 {
-    m_totalSize = 0;
-    m_failed = false;
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     // A root is what the drive is, never a link to elsewhere.
@@ -120,7 +121,6 @@ void EraseWorker::CollectTargets(const std::wstring& target)
             CollectFolder(folder);
         m_folders.push_back(folder);
     }
-    m_totalSize = ContentToWrite();
 }
 
 void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size)
@@ -223,39 +223,25 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         return RemoveName(target.path, fate == ContentFate::KeptForOutside);
 
     CEraserFileNTFS file;
-    int mode = kUnlockNone;
+    Holders holders;
+    OpenSharing sharing = kOpenAlone;
     for (;;) {
-        const OpenResult result = file.Open(path, mode);
+        const OpenResult result = file.Open(path, sharing);
         if (result == kOpenOk)
             break;
-        int32_t code = kProblemOpen;
-        int nextMode = mode;
-        switch (result) {
-        case kOpenLocked:
-            code = kProblemFileLocked;
-            nextMode = kUnlockCloseHandle;
-            break;
-        case kOpenCloseHandleFailed:
-            code = kProblemCloseHandleFailed;
-            nextMode = kUnlockKillOwner;
-            break;
-        case kOpenKillFailed:
-            code = kProblemKillFailed;
-            break;
-        default:
-            break;
+        HolderEnd end = result == kOpenLocked ? AskAboutHolder(target.path, target.path, false, holders) : HolderEnd::NoHolder;
+        if (end == HolderEnd::NoHolder) {
+            const int32_t answer = SendNotice(m_notify, Problem, path, nullptr, 0, 0, kProblemOpen);
+            if (answer == kAnswerRetry)
+                continue;
+            end = answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
         }
-        LockOwnerInfo owner = {};
-        const bool lockCode = code != kProblemOpen;
-        if (lockCode)
-            FindHandleOwner(target.path, owner);
-        const int32_t answer = SendNotice(m_notify, Problem, path, lockCode ? owner.ProcessName : nullptr, 0, 0, code);
-        if (answer == kAnswerRetry && code != kProblemKillFailed) {
-            mode = nextMode;
+        if (end == HolderEnd::Freed) {
+            sharing = kOpenBesideHolders;
             continue;
         }
         file.Close();
-        return answer == kAnswerSkip;
+        return end == HolderEnd::Skipped;
     }
 
     // The open handle has the last word on the names: a link made after they were counted
@@ -324,13 +310,66 @@ EraseWorker::StepEnd EraseWorker::RunMethod(CEraserFile& file, const std::wstrin
 
 EraseWorker::StepEnd EraseWorker::DeleteScrambled(const std::wstring& path)
 {
-    const std::wstring lastName = ScrambleName(path);
-    if (::DeleteFileW(lastName.c_str()))
-        return StepEnd::Done;
+    // A name another process holds is that holder's question before it is an error.
+    Holders holders;
+    StepEnd end = StepEnd::Done;
+    const RetryRename retryHeld = [&](DWORD error, const std::wstring& current) {
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
+            return false;
+        const HolderEnd asked = AskAboutHolder(current, path, false, holders);
+        if (asked == HolderEnd::Skipped || asked == HolderEnd::Stopped)
+            end = asked == HolderEnd::Skipped ? StepEnd::Skipped : StepEnd::Stopped;
+        return asked == HolderEnd::Freed;
+    };
+    const std::wstring lastName = ScrambleName(path, retryHeld);
+    while (end == StepEnd::Done) {
+        if (::DeleteFileW(lastName.c_str()))
+            return StepEnd::Done;
+        if (!retryHeld(::GetLastError(), lastName))
+            break;
+    }
+    if (end != StepEnd::Done)
+        return end;
     // Skipped, the file stays under its scrambled name.
     return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
                ? StepEnd::Skipped
                : StepEnd::Stopped;
+}
+
+EraseWorker::Holders::Step EraseWorker::Holders::NextFor(DWORD processId) const
+{
+    return m_killed.count(processId) ? KillFailed : m_unlocked.count(processId) ? Kill : Unlock;
+}
+
+void EraseWorker::Holders::Tried(DWORD processId, Step step)
+{
+    (step == Unlock ? m_unlocked : m_killed).insert(processId);
+}
+
+// The process that holds `current` open, if one can be found, gets the next question for it;
+// the answer is carried out on the very process and handle the question named, which the
+// lookup keeps until then. `shown` is the name the user knows the item by.
+EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, const std::wstring& shown,
+                                                   bool isFolder, Holders& holders)
+{
+    LockOwnerInfo owner = {};
+    if (!FindHandleOwner(current, owner))
+        return HolderEnd::NoHolder;
+    static const int32_t kCodes[2][3] = {
+        {kProblemFileLocked, kProblemCloseHandleFailed, kProblemKillFailed},
+        {kProblemFolderInUse, kProblemFolderInUseAgain, kProblemFolderStillInUse},
+    };
+    const Holders::Step step = holders.NextFor(owner.ProcessId);
+    const int32_t answer = SendNotice(m_notify, Problem, shown.c_str(), owner.ProcessName, 0, 0, kCodes[isFolder][step]);
+    // Once ending the holder failed, there is nothing further to try.
+    if (answer != kAnswerRetry || step == Holders::KillFailed)
+        return answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
+    holders.Tried(owner.ProcessId, step);
+    if (step == Holders::Unlock)
+        CloseOwnerHandle(owner);
+    else
+        KillOwner(owner);
+    return HolderEnd::Freed;
 }
 
 // Only the name goes. Read-only belongs to the file, not to the name, so a file that keeps its
@@ -368,7 +407,7 @@ bool EraseWorker::RemoveLink(const std::wstring& path)
     }
 }
 
-std::wstring EraseWorker::ScrambleName(const std::wstring& path)
+std::wstring EraseWorker::ScrambleName(const std::wstring& path, const RetryRename& retry)
 {
     const size_t nameStart = path.find_last_of(L'\\') + 1; // 0 when there is no folder part
     std::wstring current = path;
@@ -379,7 +418,10 @@ std::wstring EraseWorker::ScrambleName(const std::wstring& path)
                 next[i] = letter;
         }
         // Never replaces: a file that already has the name stops the renaming instead.
-        if (!::MoveFileW(current.c_str(), next.c_str()))
+        bool moved = ::MoveFileW(current.c_str(), next.c_str()) != FALSE;
+        while (!moved && retry && retry(::GetLastError(), current))
+            moved = ::MoveFileW(current.c_str(), next.c_str()) != FALSE;
+        if (!moved)
             break;
         current = next;
     }
@@ -391,27 +433,22 @@ bool EraseWorker::RemoveOneFolder(const std::wstring& path)
     if (IsVolumeRoot(path))
         return FinishRoot(path);
     SendNotice(m_notify, FolderStarted, path.c_str());
-    for (int attempt = 0;; ++attempt) {
+    Holders holders;
+    for (;;) {
         if (::RemoveDirectoryW(path.c_str())) {
             SendNotice(m_notify, FolderRemoved, path.c_str());
             return true;
         }
-        LockOwnerInfo owner = {};
-        const bool found = FindHandleOwner(path, owner);
-        const int32_t code = !found        ? kProblemFolderNotRemovable
-                             : attempt == 0 ? kProblemFolderInUse
-                             : attempt == 1 ? kProblemFolderInUseAgain
-                                            : kProblemFolderStillInUse;
-        const int32_t answer =
-            SendNotice(m_notify, Problem, path.c_str(), found ? owner.ProcessName : nullptr, 0, 0, code);
-        if (answer != kAnswerRetry)
-            return answer == kAnswerSkip;
-        if (code == kProblemFolderInUse)
-            CloseRemoteHandle(owner.ProcessId, owner.Handle);
-        else if (code == kProblemFolderInUseAgain)
-            KillProcess(owner.ProcessId);
-        else
+        switch (AskAboutHolder(path, path, true, holders)) {
+        case HolderEnd::Freed:
+            continue;
+        case HolderEnd::NoHolder:
+            return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemFolderNotRemovable) == kAnswerSkip;
+        case HolderEnd::Skipped:
+            return true;
+        case HolderEnd::Stopped:
             return false;
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "engine/FileIdentity.h"
 #include "engine/FileStreams.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -20,9 +21,13 @@ public:
     explicit EraseWorker(const EraseJob& job);
     void Run();
 
+    // Asked about a rename that failed: true to try the same step again.
+    using RetryRename = std::function<bool(DWORD error, const std::wstring& currentName)>;
+
     // Renames the file 26 times (every character of its name but the dots becomes A, then
-    // B, ... Z) and returns the name it ends under; a failed rename ends the renaming.
-    static std::wstring ScrambleName(const std::wstring& path);
+    // B, ... Z) and returns the name it ends under; a failed rename ends the renaming unless
+    // `retry` says otherwise.
+    static std::wstring ScrambleName(const std::wstring& path, const RetryRename& retry = nullptr);
 
     // A junction or a symbolic link: what it points to lies outside the target and is never
     // walked into or written through. An unknown tag counts as a link, to be safe; other
@@ -48,6 +53,22 @@ private:
     // How one step of a file ended.
     enum class StepEnd { Done, Skipped, Stopped };
 
+    // The processes that hold one item, each asked the gentle question first: close its handle,
+    // and only once that was tried, end it.
+    class Holders {
+    public:
+        enum Step { Unlock, Kill, KillFailed };
+        Step NextFor(DWORD processId) const;
+        void Tried(DWORD processId, Step step);
+
+    private:
+        std::set<DWORD> m_unlocked;
+        std::set<DWORD> m_killed;
+    };
+
+    // What came of asking about the process that holds an item.
+    enum class HolderEnd { Freed, Skipped, Stopped, NoHolder };
+
     void CollectTargets(const std::wstring& target);
     void CollectFolder(const std::wstring& folder);
     void AddFile(const std::wstring& path, bool isLink, ULONGLONG size);
@@ -57,6 +78,7 @@ private:
     bool EraseOneFile(const FileTarget& target);
     StepEnd OverwriteContent(CEraserFileNTFS& file, const std::wstring& path);
     StepEnd RunMethod(CEraserFile& file, const std::wstring& path);
+    HolderEnd AskAboutHolder(const std::wstring& current, const std::wstring& shown, bool isFolder, Holders& holders);
     bool RemoveName(const std::wstring& path, bool contentKept);
     StepEnd DeleteScrambled(const std::wstring& path);
     bool RemoveLink(const std::wstring& path);
@@ -64,7 +86,7 @@ private:
     bool FinishRoot(const std::wstring& root);
     bool StopRequested() const;
 
-    const wchar_t* m_target;
+    const std::vector<std::wstring>& m_targets;
     NoticeCallback m_notify;
     CancelFlag* m_cancel;
     CFileStreams& m_streams;

@@ -1,42 +1,16 @@
 #include "engine/EraserFileNTFS.h"
 
-#include "locks/HandleOwner.h"
-#include "locks/UnlockActions.h"
-
-namespace {
-
-HANDLE OpenForOverwrite(const wchar_t* path, DWORD share)
-{
-    // Write-through instead of a flush per pass; buffering itself stays on.
-    return ::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
-}
-
-} // namespace
-
-OpenResult CEraserFileNTFS::Open(const wchar_t* path, int unlockMode)
+OpenResult CEraserFileNTFS::Open(const wchar_t* path, OpenSharing sharing)
 {
     Close();
     if (!::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
         return kOpenFailed;
-    m_file.Reset(OpenForOverwrite(path, 0));
+    const DWORD share = sharing == kOpenBesideHolders ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    // Write-through instead of a flush per pass; buffering itself stays on.
+    m_file.Reset(::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
     if (m_file)
         return kOpenOk;
-    if (::GetLastError() != ERROR_SHARING_VIOLATION)
-        return kOpenFailed;
-
-    if (unlockMode != kUnlockCloseHandle && unlockMode != kUnlockKillOwner)
-        return unlockMode == kUnlockNone ? kOpenLocked : kOpenFailed;
-    LockOwnerInfo owner = {};
-    if (!FindHandleOwner(path, owner))
-        return kOpenFailed;
-    if (unlockMode == kUnlockCloseHandle && !CloseRemoteHandle(owner.ProcessId, owner.Handle))
-        return kOpenCloseHandleFailed;
-    if (unlockMode == kUnlockKillOwner && !KillProcess(owner.ProcessId))
-        return kOpenKillFailed;
-
-    // Other handles on the file may remain; they no longer keep it from being overwritten.
-    m_file.Reset(OpenForOverwrite(path, FILE_SHARE_READ | FILE_SHARE_WRITE));
-    return m_file ? kOpenOk : kOpenFailed;
+    return ::GetLastError() == ERROR_SHARING_VIOLATION ? kOpenLocked : kOpenFailed;
 }
 
 bool CEraserFileNTFS::GetSize(ULONGLONG& size)

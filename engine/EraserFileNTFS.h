@@ -11,9 +11,9 @@ public:
     CEraserFileNTFS(const CEraserFileNTFS&) = delete;
     CEraserFileNTFS& operator=(const CEraserFileNTFS&) = delete;
 
-    // Clears the attributes (read-only, hidden, system) for good, then opens for writing
-    // with write-through and no sharing, pushing against a holder as unlockMode allows.
-    OpenResult Open(const wchar_t* path, int unlockMode) override;
+    // Clears the attributes (read-only, hidden, system) for good, then opens for writing with
+    // write-through.
+    OpenResult Open(const wchar_t* path, OpenSharing sharing) override;
     bool GetSize(ULONGLONG& size) override;
     bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
     bool Write(const void* buffer, DWORD count, DWORD* written) override;

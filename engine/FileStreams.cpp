@@ -26,7 +26,7 @@ public:
     std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) override
     {
         auto file = std::make_unique<CEraserFileNTFS>();
-        result = file->Open(stream.path.c_str(), kUnlockNone);
+        result = file->Open(stream.path.c_str(), kOpenAlone);
         return result == kOpenOk ? std::move(file) : nullptr;
     }
 };

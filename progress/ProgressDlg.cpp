@@ -97,7 +97,7 @@ BOOL CProgressDlg::OnInitDialog()
 
     m_cancel = kCancelNone;
     m_finished = false;
-    m_job = EraseJob{m_pszTarget, m_nMethodId, OnNotice, &m_cancel};
+    m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
     m_worker.Reset(::CreateThread(nullptr, 0, RunEraseJob, &m_job, 0, nullptr));
     if (!m_worker) {
         // No job can run: say so and let the user close the window.

@@ -1,6 +1,10 @@
 // The real program, started as Explorer or the user starts it, and used as a user would.
 
+#include "com/ComPtr.h"
 #include "resources/resource.h"
+#include "shellext/MorvaneShlExtClsid.h"
+#include "tests/shellext/DropDataObject.h"
+#include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/Gui.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/Links.h"
@@ -11,9 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
+#include <cstdlib>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -196,6 +204,150 @@ TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
                 expected.erase(gone);
         }
         EXPECT_EQ(expected, TreeSnapshot(dir.Path()));
+    }
+}
+
+// Explorer's way in: the extension, handed a selection, has its item invoked. The program it
+// starts from the installation folder (this one) comes back as a run of its own.
+class ExplorerSelection {
+public:
+    explicit ExplorerSelection(const std::vector<std::wstring>& selection)
+    {
+        std::wstring folder = ExecutableDirectory();
+        folder.pop_back();
+        WriteString(HKEY_LOCAL_MACHINE, kRecordKey, L"path", folder);
+        ComApartment apartment;
+        const UniqueModule dll(::LoadLibraryW((ExecutableDirectory() + L"MorvaneExt.dll").c_str()));
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto get = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(::GetProcAddress(dll.Get(), "DllGetClassObject")));
+        ComPtr<IClassFactory> factory;
+        ComPtr<IShellExtInit> init;
+        if (!get || FAILED(get(CLSID_MorvaneShlExt, IID_PPV_ARGS(factory.Put())))
+            || FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(init.Put())))
+            || FAILED(init->Initialize(nullptr, MakeDropDataObject(selection).Get(), nullptr)))
+            return;
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = MAKEINTRESOURCEA(0);
+        m_invoked = SUCCEEDED(init.As<IContextMenu>()->InvokeCommand(&info));
+    }
+
+    // The program's first question, and the run it belongs to.
+    HWND Question(std::unique_ptr<ProgramRun>& program) const
+    {
+        HWND question = m_invoked ? WaitForWindow(L"Tarnwick") : nullptr;
+        DWORD pid = 0;
+        if (question && ::GetWindowThreadProcessId(question, &pid))
+            program = std::make_unique<ProgramRun>(pid);
+        return question;
+    }
+
+private:
+    static constexpr const wchar_t* kRecordKey = L"SOFTWARE\\Kestrium";
+    KeyPathGuard m_recordKey{HKEY_LOCAL_MACHINE, kRecordKey};
+    ValueGuard m_record{HKEY_LOCAL_MACHINE, kRecordKey, L"path"};
+    bool m_invoked = false;
+};
+
+TEST_F(ProgramTest, SeveralItemsFromExplorerAreErasedInOneJob)
+{
+    m_dir.MakeFolder(L"d");
+    std::vector<std::wstring> selection;
+    for (const wchar_t* name : {L"d\\1.txt", L"d\\2.txt", L"d\\3.txt", L"d\\4.txt", L"d\\5.txt"})
+        selection.push_back(m_dir.WriteFile(name, "secret"));
+    m_dir.WriteFile(L"d\\kept.txt", "kept");
+    std::map<std::wstring, std::string> expected = TreeSnapshot(m_dir.Path());
+
+    const ExplorerSelection explorer(selection);
+    std::unique_ptr<ProgramRun> program;
+    HWND confirm = explorer.Question(program);
+    ASSERT_TRUE(confirm);
+    std::wstring question = L"Do you really want to delete these 5 items?\n";
+    for (const std::wstring& path : selection)
+        question += L"\n" + path;
+    EXPECT_EQ(question, MessageBoxText(confirm));
+    std::wstring log;
+    ConfirmChooseAndFinish(*program, 3, nullptr, &log);
+    for (const std::wstring& path : selection)
+        expected.erase(path.substr(m_dir.Path().size() + 1));
+    EXPECT_EQ(expected, TreeSnapshot(m_dir.Path()));
+    // One job: one start, one end.
+    EXPECT_EQ(0u, log.find(L"Starting to delete"));
+    EXPECT_EQ(log.find(L"Starting to delete"), log.rfind(L"Starting to delete"));
+}
+
+TEST_F(ProgramTest, TwoThousandItemsAreHandedOverWhole)
+{
+    std::vector<std::wstring> selection;
+    for (int i = 0; i < 2000; ++i)
+        selection.push_back(m_dir.WriteFile(L"item " + std::to_wstring(i) + L".txt", "x"));
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::vector<std::wstring> lists = FolderNames(temp, L"mvl*.tmp");
+
+    const ExplorerSelection explorer(selection);
+    std::unique_ptr<ProgramRun> program;
+    HWND confirm = explorer.Question(program);
+    ASSERT_TRUE(confirm);
+    const std::wstring question = MessageBoxText(confirm);
+    EXPECT_EQ(0u, question.find(L"Do you really want to delete these 2000 items?\n\n" + selection[0] + L"\n"));
+    EXPECT_EQ(L"\n" + selection[4] + L"\nand 1995 more", question.substr(question.find(L"\n" + selection[4])));
+    PressButton(confirm, IDNO);
+    EXPECT_TRUE(program->HasEnded());
+    // The list was read and is gone; nothing else changed.
+    EXPECT_EQ(lists, FolderNames(temp, L"mvl*.tmp"));
+    EXPECT_EQ(2000u, FolderNames(m_dir.Path()).size());
+}
+
+TEST_F(ProgramTest, WholeDriveIsAskedForTwiceAndRunningWindowsIsRefused)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
+    if (!drive)
+        GTEST_SKIP() << "no drive of the tests' own: ./scripts/test.sh maps one";
+    const std::wstring root = std::wstring(drive) + L"\\";
+    const std::wstring file = root + L"on the drive.txt";
+    ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring warning = L"Everything on drive " + std::wstring(drive) + L" will be erased: every file and folder on "
+                                 L"it, beyond recovery.\n\nDo you really want to erase the whole drive " + drive + L"?";
+    for (const int answer : {IDNO, IDYES}) {
+        ProgramRun program(root); // unquoted: before a quote, "\" would escape it
+        HWND confirm = program.Window(L"Tarnwick");
+        ASSERT_TRUE(confirm);
+        EXPECT_EQ(L"Do you really want to delete " + std::wstring(drive) + L" ?", MessageBoxText(confirm));
+        PressButton(confirm, IDYES);
+        HWND again = program.Window(L"Tarnwick", confirm);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(warning, MessageBoxText(again));
+        if (answer == IDNO) {
+            PressButton(again, IDNO);
+            EXPECT_TRUE(program.HasEnded());
+            EXPECT_TRUE(PathExists(file));
+        } else {
+            // The rest of the journey as for any target, from the chooser on.
+            PressButton(again, IDYES);
+            HWND chooser = program.Window(L"Choose delete method");
+            ASSERT_TRUE(chooser);
+            PressButton(chooser, IDOK);
+            HWND progress = program.Window(L"Deleting ...");
+            ASSERT_TRUE(progress);
+            ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+            PressButton(progress, IDC_CANCEL_FINISH);
+            EXPECT_TRUE(program.HasEnded());
+            EXPECT_TRUE(FolderNames(root).empty());
+            EXPECT_TRUE(PathExists(root));
+        }
+    }
+
+    wchar_t windows[MAX_PATH];
+    ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    for (const std::wstring& named : {std::wstring(windows), std::wstring(windows, 2) + L"\\"}) {
+        ProgramRun program(named);
+        HWND box = program.Window(L"Tarnwick :: Error");
+        ASSERT_TRUE(box);
+        EXPECT_NE(std::wstring::npos, MessageBoxText(box).find(L"holds the running Windows and cannot be erased"));
+        PressButton(box, IDOK);
+        EXPECT_TRUE(program.HasEnded());
     }
 }
 

@@ -27,7 +27,7 @@ protected:
     // Runs the job to its end on this thread.
     void RunJob(const std::wstring& target, int methodId = kRandomMethod)
     {
-        EraseJob job = {target.c_str(), methodId, NoticeRecorder::Callback, &m_cancel};
+        EraseJob job = {{target}, methodId, NoticeRecorder::Callback, &m_cancel};
         RunEraseJob(&job);
     }
 
@@ -48,7 +48,7 @@ protected:
 TEST_F(EraseWorkerTest, SingleFileOnItsOwnThread)
 {
     const std::wstring file = m_dir.WriteFile(L"single.txt", std::string(200000, 'x'));
-    EraseJob job = {file.c_str(), kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+    EraseJob job = {{file}, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
     UniqueHandle thread(::CreateThread(nullptr, 0, RunEraseJob, &job, 0, nullptr));
     ASSERT_TRUE(thread);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread.Get(), 60000));
@@ -171,24 +171,45 @@ TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
     EXPECT_FALSE(holder.IsRunning());
 }
 
+TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
+{
+    // Two holders of one file, both sharing reading and writing: the first keeps it from being
+    // opened, the second from being renamed. Two of one folder, each keeping it.
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"target\\shared.txt", std::string(5000, 'S'));
+    const std::wstring folder = m_dir.MakeFolder(L"target\\busy");
+    HolderProcess fileFirst, fileSecond, folderFirst, folderSecond;
+    ASSERT_TRUE(fileFirst.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(fileSecond.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(folderFirst.Start(L"cd " + Quoted(folder)));
+    ASSERT_TRUE(folderSecond.Start(L"cd " + Quoted(folder)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+
+    RunJob(target);
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFileLocked, kProblemFolderInUse, kProblemFolderInUse}),
+              ProblemCodes());
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    for (HolderProcess* holder : {&fileFirst, &fileSecond, &folderFirst, &folderSecond})
+        EXPECT_TRUE(holder->IsRunning());
+}
+
 TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
 {
     const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
     const std::string content(70000, 'K');
     const std::wstring kept = m_dir.WriteFile(L"target\\kept.txt", content);
     const std::wstring erased = m_dir.WriteFile(L"target\\erased.txt", "E");
-    // A holder that cannot be looked into: its lock is reported without an owner, and
-    // unlocking it finds no owner, so the file cannot be opened at all.
+    // A holder that cannot be looked into: with no owner to name, the file cannot be opened.
     HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"deny 40 open " + Quoted(kept)));
-    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? kAnswerRetry : kAnswerSkip; };
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     RunJob(target);
     holder.Stop();
 
     const auto codes = ProblemCodes();
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemOpen, kProblemFolderNotRemovable}), codes);
-    EXPECT_EQ(L"", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_FALSE(m_notices.OfType(Problem)[1]->hasOwner);
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_FALSE(m_notices.OfType(Problem)[0]->hasOwner);
     EXPECT_EQ(content, ReadWholeFile(kept));
     EXPECT_FALSE(PathExists(erased));
     EXPECT_EQ(JobCompleted, LastType());
@@ -279,13 +300,35 @@ TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
 
 TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
 {
-    for (const wchar_t* target : {L"", static_cast<const wchar_t*>(nullptr)}) {
+    const std::wstring file = m_dir.WriteFile(L"kept.txt", "kept");
+    for (const std::vector<std::wstring>& targets : {std::vector<std::wstring>{}, std::vector<std::wstring>{file, L""}}) {
         m_notices.notices.clear();
-        EraseJob job = {target, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+        EraseJob job = {targets, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
         RunEraseJob(&job);
         EXPECT_EQ((std::vector<int32_t>{JobStarted, Problem, JobTerminated}), m_notices.Types());
         EXPECT_EQ(kProblemOpen, m_notices.notices[1].code);
     }
+    EXPECT_EQ("kept", ReadWholeFile(file));
+}
+
+TEST_F(EraseWorkerTest, SeveralTargetsAreOneJobWithOneTotal)
+{
+    const std::wstring first = m_dir.WriteFile(L"first.txt", std::string(30000, '1'));
+    const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
+    m_dir.WriteFile(L"folder\\inner.txt", std::string(10000, 'i'));
+    const std::wstring kept = m_dir.WriteFile(L"kept.txt", "kept");
+    EraseJob job = {{first, folder}, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+    RunEraseJob(&job);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_EQ((std::vector<std::wstring>{first, folder + L"inner.txt"}), m_notices.PathsOf(FileStarted));
+    // The first file is three quarters of the job.
+    const auto progress = m_notices.OfType(Progress);
+    const auto endOfFirst = std::find_if(progress.begin(), progress.end(),
+                                         [&](const RecordedNotice* n) { return n->path == first && n->filePercent == 100; });
+    ASSERT_NE(progress.end(), endOfFirst);
+    EXPECT_EQ(75, (*endOfFirst)->totalPercent);
+    EXPECT_EQ(std::vector<std::wstring>{L"kept.txt"}, FolderNames(m_dir.Path()));
+    EXPECT_EQ("kept", ReadWholeFile(kept));
 }
 
 TEST_F(EraseWorkerTest, FolderWithoutItsSeparatorIsWalkedNotItsSiblings)
@@ -355,7 +398,7 @@ private:
     class Borrowed final : public CEraserFile {
     public:
         explicit Borrowed(MemoryFile& file) : m_file(file) {}
-        OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+        OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
         bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
         bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
         bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
@@ -370,7 +413,7 @@ TEST_F(EraseWorkerTest, NamedStreamsAreOverwrittenWithEveryPassAndCounted)
 {
     const std::wstring file = m_dir.WriteFile(L"streams.txt", std::string(1000, 'M'));
     MemoryStreams streams(file, {{L"small", 3000}, {L"large", 70000}});
-    EraseJob job = {file.c_str(), kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &streams};
+    EraseJob job = {{file}, kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &streams};
     RunEraseJob(&job);
     EXPECT_EQ(JobCompleted, LastType());
     EXPECT_FALSE(PathExists(file));
@@ -394,7 +437,7 @@ TEST_F(EraseWorkerTest, NamedStreamsAreOverwrittenWithEveryPassAndCounted)
     MemoryStreams locked(kept, {{L"s", 10}});
     locked.opens = false;
     m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
-    EraseJob second = {kept.c_str(), kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &locked};
+    EraseJob second = {{kept}, kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &locked};
     RunEraseJob(&second);
     EXPECT_EQ(std::vector<int32_t>{kProblemOpen}, ProblemCodes());
     EXPECT_EQ(kept + L":s:$DATA", m_notices.OfType(Problem)[0]->path);

@@ -57,7 +57,7 @@ protected:
     INT_PTR RunJob(const std::wstring& target, int methodId, const std::function<void(HWND progress)>& user)
     {
         CProgressDlg dialog;
-        dialog.m_pszTarget = target.c_str();
+        dialog.m_targets = {target};
         dialog.m_nMethodId = methodId;
         std::thread driver([&] {
             HWND progress = WaitForWindow(kProgressCaption, ::GetCurrentProcessId());

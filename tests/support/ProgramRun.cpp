@@ -19,6 +19,11 @@ ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& progra
     }
 }
 
+ProgramRun::ProgramRun(DWORD processId)
+    : m_process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId)), m_pid(processId)
+{
+}
+
 ProgramRun::~ProgramRun()
 {
     if (m_process && !HasEnded(5000))

@@ -14,6 +14,8 @@ public:
     // given current directory (the test's own by default).
     explicit ProgramRun(const std::wstring& arguments, const std::wstring& programFolder = L"",
                         const std::wstring& currentDirectory = L"");
+    // The run of a program that something else started (the shell, for one).
+    explicit ProgramRun(DWORD processId);
     // Ends the program if it has not ended by itself within a few seconds.
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
