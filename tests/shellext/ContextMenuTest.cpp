@@ -15,6 +15,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <fstream>
 #include <iterator>
 #include <vector>
 
