@@ -1,5 +1,6 @@
 #include "engine/EraseWorker.h"
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraserFileNTFS.h"
 #include "engine/TargetPath.h"
 #include "locks/HandleOwner.h"
@@ -7,6 +8,7 @@
 #include "win32/ScopedHandle.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -17,21 +19,34 @@ bool EndsWithSeparator(const std::wstring& path)
     return !path.empty() && path.back() == L'\\';
 }
 
-bool IsLinkEntry(const WIN32_FIND_DATAW& entry)
+// The path in the system's own form, in which no name is changed and no name means a device.
+std::wstring NtPath(const std::wstring& path)
 {
-    return EraseWorker::IsLink(entry.dwFileAttributes, entry.dwReserved0);
+    const std::wstring plain = PlainPath(path);
+    return plain.compare(0, 2, L"\\\\") == 0 ? L"\\??\\UNC\\" + plain.substr(2) : L"\\??\\" + plain;
+}
+
+// Gives the file the handle holds another name; never replaces a file of that name.
+bool RenameHeld(HANDLE file, const std::wstring& path)
+{
+    const std::wstring target = NtPath(path);
+    const DWORD nameBytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = nameBytes;
+    std::memcpy(rename->FileName, target.c_str(), nameBytes);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 bool PathIsLink(const std::wstring& path, DWORD attributes)
 {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    std::wstring entryPath = path;
-    while (EndsWithSeparator(entryPath))
-        entryPath.pop_back();
     WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW(entryPath.c_str(), &entry));
-    return !find || IsLinkEntry(entry);
+    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
+    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
 ULONGLONG SizeOfFile(const std::wstring& path)
@@ -48,11 +63,6 @@ EraseWorker::EraseWorker(const EraseJob& job)
       m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
       m_method(CreateEraseMethod(job.methodId))
 {
-}
-
-bool EraseWorker::IsLink(DWORD attributes, DWORD reparseTag)
-{
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
 bool EraseWorker::StopRequested() const
@@ -109,25 +119,73 @@ void EraseWorker::CollectTargets(const std::wstring& target)
 {
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    // A root is what the drive is, never a link to elsewhere.
-    const bool isLink = !IsVolumeRoot(target) && PathIsLink(target, attributes);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target));
-    } else {
-        // The walk appends names to the folder path: without its separator the pattern would
-        // list the folder's siblings instead of its content.
-        const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
-        if (!isLink)
-            CollectFolder(folder);
-        m_folders.push_back(folder);
+        const bool isLink = PathIsLink(target, attributes);
+        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
+        return;
+    }
+    // The walk appends names to the folder path: without its separator the pattern would list
+    // the folder's siblings instead of its content. A folder that cannot be listed as itself (a
+    // link in its place, one that cannot be read) is only removed.
+    const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
+    DirectoryListing listing;
+    if (listing.Open(folder))
+        CollectFolder(folder, std::move(listing));
+    m_folders.push_back(folder);
+}
+
+// Depth first: the files of a sub-folder follow in the order met, and every folder comes
+// after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
+void EraseWorker::CollectFolder(const std::wstring& top, DirectoryListing&& listing)
+{
+    struct Level {
+        std::wstring folder;
+        DirectoryListing listing;
+    };
+    std::vector<Level> levels;
+    levels.push_back({top, std::move(listing)});
+    while (!levels.empty()) {
+        DirectoryEntry entry;
+        if (!levels.back().listing.Next(entry)) {
+            const std::wstring finished = levels.back().folder;
+            levels.pop_back();
+            if (!levels.empty())
+                m_folders.push_back(finished);
+            continue;
+        }
+        const std::wstring path = levels.back().folder + entry.name;
+        const bool isLink = IsLink(entry.attributes, entry.reparseTag);
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // The file as the listing found it, so that its name leads nowhere else later.
+            FileIdentity found;
+            found.volume = levels.back().listing.Volume();
+            found.index = entry.fileId;
+            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr);
+            continue;
+        }
+        const std::wstring sub = path + L"\\";
+        DirectoryListing subListing;
+        if (!isLink && subListing.Open(sub))
+            levels.push_back({sub, std::move(subListing)});
+        else
+            m_folders.push_back(sub);
     }
 }
 
-void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size)
+void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found)
 {
-    FileTarget file = {path, isLink, FileIdentity(), 0};
+    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), 0};
     if (!isLink) {
-        if (QueryFileIdentity(path.c_str(), file.identity) && file.identity.names > 1)
+        // How many names the file has, and which file it is where the listing did not say. A
+        // name that leads to another file than the one found is caught when it is opened.
+        FileIdentity named;
+        if (QueryFileIdentity(path.c_str(), named)) {
+            if (!file.identified)
+                file.identity = named;
+            file.identified = true;
+            file.identity.names = named.names;
+        }
+        if (file.identity.names > 1)
             ++m_namesInJob[file.identity];
         for (const NamedStream& stream : m_streams.List(path))
             size += stream.size;
@@ -161,52 +219,6 @@ EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
     return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
-// Depth first: the files of a sub-folder follow in the order met, and every folder comes
-// after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
-void EraseWorker::CollectFolder(const std::wstring& top)
-{
-    struct Level {
-        std::wstring folder;
-        UniqueFindHandle find;
-    };
-    std::vector<Level> levels;
-    WIN32_FIND_DATAW entry;
-    levels.push_back({top, UniqueFindHandle(::FindFirstFileW((top + L"*.*").c_str(), &entry))});
-    bool haveEntry = levels.back().find.IsValid();
-    while (!levels.empty()) {
-        if (!haveEntry) {
-            const std::wstring finished = levels.back().folder;
-            levels.pop_back();
-            if (levels.empty())
-                break;
-            m_folders.push_back(finished);
-            haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
-            continue;
-        }
-        const std::wstring name = entry.cFileName;
-        const std::wstring& folder = levels.back().folder;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != L"." && name != L"..") {
-                const std::wstring sub = folder + name + L"\\";
-                if (!IsLinkEntry(entry)) {
-                    WIN32_FIND_DATAW first;
-                    UniqueFindHandle find(::FindFirstFileW((sub + L"*.*").c_str(), &first));
-                    if (find) {
-                        levels.push_back({sub, std::move(find)});
-                        entry = first;
-                        continue;
-                    }
-                }
-                m_folders.push_back(sub);
-            }
-        } else {
-            const bool isLink = IsLinkEntry(entry);
-            AddFile(folder + name, isLink, isLink ? 0 : (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
-        }
-        haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
-    }
-}
-
 bool EraseWorker::EraseOneFile(const FileTarget& target)
 {
     const wchar_t* path = target.path.c_str();
@@ -220,9 +232,11 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         QueryFileIdentity(path, identity);
     ContentFate fate = FateOf(identity);
     if (fate != ContentFate::Overwrite)
-        return RemoveName(target.path, fate == ContentFate::KeptForOutside);
+        return RemoveName(target, fate == ContentFate::KeptForOutside);
 
     CEraserFileNTFS file;
+    if (target.identified)
+        file.RequireFile(target.identity);
     Holders holders;
     OpenSharing sharing = kOpenAlone;
     for (;;) {
@@ -248,7 +262,7 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
     // must not lose its content either.
     if (file.Identity(identity) && (fate = FateOf(identity)) != ContentFate::Overwrite) {
         file.Close();
-        return RemoveName(target.path, fate == ContentFate::KeptForOutside);
+        return RemoveName(target, fate == ContentFate::KeptForOutside);
     }
     const StepEnd end = OverwriteContent(file, target.path);
     file.Close();
@@ -262,7 +276,7 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         m_overwritten.insert(identity);
 
     SendNotice(m_notify, FileOverwritten, path);
-    return DeleteScrambled(target.path) != StepEnd::Stopped;
+    return RemoveFileName(target, false) != StepEnd::Stopped;
 }
 
 // The main data, then every named stream, each with all of the method's passes.
@@ -308,30 +322,34 @@ EraseWorker::StepEnd EraseWorker::RunMethod(CEraserFile& file, const std::wstrin
     return m_method->LastFileSkipped() ? StepEnd::Skipped : StepEnd::Done;
 }
 
-EraseWorker::StepEnd EraseWorker::DeleteScrambled(const std::wstring& path)
+// The name is changed and removed through a handle on the file, so that it is this file's name
+// that goes whatever a folder on the way may lead to by then. A name another process holds is
+// that holder's question before it is an error.
+EraseWorker::StepEnd EraseWorker::RemoveFileName(const FileTarget& target, bool keepAttributes)
 {
-    // A name another process holds is that holder's question before it is an error.
     Holders holders;
-    StepEnd end = StepEnd::Done;
-    const RetryRename retryHeld = [&](DWORD error, const std::wstring& current) {
+    UniqueFile name;
+    for (;;) {
+        name.Reset(::CreateFileW(target.path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const DWORD error = name ? ERROR_SUCCESS : ::GetLastError();
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
-            return false;
-        const HolderEnd asked = AskAboutHolder(current, path, false, holders);
+            break;
+        const HolderEnd asked = AskAboutHolder(target.path, target.path, false, holders);
         if (asked == HolderEnd::Skipped || asked == HolderEnd::Stopped)
-            end = asked == HolderEnd::Skipped ? StepEnd::Skipped : StepEnd::Stopped;
-        return asked == HolderEnd::Freed;
-    };
-    const std::wstring lastName = ScrambleName(path, retryHeld);
-    while (end == StepEnd::Done) {
-        if (::DeleteFileW(lastName.c_str()))
-            return StepEnd::Done;
-        if (!retryHeld(::GetLastError(), lastName))
+            return asked == HolderEnd::Skipped ? StepEnd::Skipped : StepEnd::Stopped;
+        if (asked == HolderEnd::NoHolder)
             break;
     }
-    if (end != StepEnd::Done)
-        return end;
-    // Skipped, the file stays under its scrambled name.
-    return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
+    FileIdentity held;
+    if (name && target.identified
+        && (!QueryFileIdentity(name.Get(), held) || held.volume != target.identity.volume || held.index != target.identity.index))
+        name.Reset();
+    if (name && DeleteHeld(name.Get(), target.path, keepAttributes))
+        return StepEnd::Done;
+    // Skipped, the file stays under the name it reached.
+    return SendNotice(m_notify, Problem, target.path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
                ? StepEnd::Skipped
                : StepEnd::Stopped;
 }
@@ -372,34 +390,26 @@ EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, 
     return HolderEnd::Freed;
 }
 
-// Only the name goes. Read-only belongs to the file, not to the name, so a file that keeps its
-// content elsewhere gets it back once the name is gone.
-bool EraseWorker::RemoveName(const std::wstring& path, bool contentKept)
+bool EraseWorker::RemoveName(const FileTarget& target, bool contentKept)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    UniqueFile file;
-    if (readOnly) {
-        file.Reset(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-        ::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-    const StepEnd end = DeleteScrambled(path);
-    if (file) {
-        FILE_BASIC_INFO basic = {};
-        basic.FileAttributes = attributes;
-        ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof(basic));
-    }
+    const StepEnd end = RemoveFileName(target, true);
     if (end == StepEnd::Done && contentKept)
-        SendNotice(m_notify, NameRemoved, path.c_str());
+        SendNotice(m_notify, NameRemoved, target.path.c_str());
     return end != StepEnd::Stopped;
 }
 
 bool EraseWorker::RemoveLink(const std::wstring& path)
 {
-    // Deleting a link removes the link alone; what it points to stays as it is.
+    // The link itself, and only while it still is one: what it points to stays as it is.
     for (;;) {
-        if (::DeleteFileW(path.c_str()))
+        const UniqueFile link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        FILE_ATTRIBUTE_TAG_INFO tag;
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        if (link && ::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
+            && IsLink(tag.FileAttributes, tag.ReparseTag)
+            && ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof(dispose)))
             return true;
         const int32_t answer = SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemOpen);
         if (answer != kAnswerRetry)
@@ -407,7 +417,7 @@ bool EraseWorker::RemoveLink(const std::wstring& path)
     }
 }
 
-std::wstring EraseWorker::ScrambleName(const std::wstring& path, const RetryRename& retry)
+std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
 {
     const size_t nameStart = path.find_last_of(L'\\') + 1; // 0 when there is no folder part
     std::wstring current = path;
@@ -418,14 +428,34 @@ std::wstring EraseWorker::ScrambleName(const std::wstring& path, const RetryRena
                 next[i] = letter;
         }
         // Never replaces: a file that already has the name stops the renaming instead.
-        bool moved = ::MoveFileW(current.c_str(), next.c_str()) != FALSE;
-        while (!moved && retry && retry(::GetLastError(), current))
-            moved = ::MoveFileW(current.c_str(), next.c_str()) != FALSE;
-        if (!moved)
+        if (!RenameHeld(file, next))
             break;
         current = next;
     }
     return current;
+}
+
+// Read-only belongs to the file, not to the name: a file that keeps its content under other
+// names gets it back once this name is gone.
+bool EraseWorker::DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes)
+{
+    FILE_BASIC_INFO before = {};
+    const bool restore = keepAttributes && ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof(before))
+                         && (before.FileAttributes & FILE_ATTRIBUTE_READONLY);
+    if (restore) {
+        FILE_BASIC_INFO writable = {};
+        writable.FileAttributes = (before.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable));
+    }
+    ScrambleName(file, path);
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    const bool deleted = ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+    if (restore) {
+        FILE_BASIC_INFO back = {};
+        back.FileAttributes = before.FileAttributes;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &back, sizeof(back));
+    }
+    return deleted;
 }
 
 bool EraseWorker::RemoveOneFolder(const std::wstring& path)

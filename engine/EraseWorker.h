@@ -7,7 +7,6 @@
 #include "engine/FileIdentity.h"
 #include "engine/FileStreams.h"
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -15,30 +14,24 @@
 #include <vector>
 
 class CEraserFileNTFS;
+class DirectoryListing;
 
 class EraseWorker {
 public:
     explicit EraseWorker(const EraseJob& job);
     void Run();
 
-    // Asked about a rename that failed: true to try the same step again.
-    using RetryRename = std::function<bool(DWORD error, const std::wstring& currentName)>;
-
-    // Renames the file 26 times (every character of its name but the dots becomes A, then
-    // B, ... Z) and returns the name it ends under; a failed rename ends the renaming unless
-    // `retry` says otherwise.
-    static std::wstring ScrambleName(const std::wstring& path, const RetryRename& retry = nullptr);
-
-    // A junction or a symbolic link: what it points to lies outside the target and is never
-    // walked into or written through. An unknown tag counts as a link, to be safe; other
-    // reparse points (deduplicated or cloud files, for example) are ordinary files and folders.
-    static bool IsLink(DWORD attributes, DWORD reparseTag);
+    // Renames the file the handle holds (opened with delete access) 26 times: every character of
+    // its name but the dots becomes A, then B, ... Z. Returns the name it ends under; a failed
+    // rename ends the renaming.
+    static std::wstring ScrambleName(HANDLE file, const std::wstring& path);
 
 private:
     // A file to erase; a link in the place of a file is removed, never written through.
     struct FileTarget {
         std::wstring path;
         bool isLink;
+        bool identified;       // whether the walk knows which file the path led to
         FileIdentity identity; // one name only where it could not be read
         ULONGLONG size;        // its data, the named streams' included
     };
@@ -70,8 +63,9 @@ private:
     enum class HolderEnd { Freed, Skipped, Stopped, NoHolder };
 
     void CollectTargets(const std::wstring& target);
-    void CollectFolder(const std::wstring& folder);
-    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size);
+    void CollectFolder(const std::wstring& folder, DirectoryListing&& listing);
+    // `found`: the file the walk found under the path, where known.
+    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found);
     ULONGLONG ContentToWrite() const;
     ContentFate FateOf(const FileIdentity& identity) const;
 
@@ -79,8 +73,9 @@ private:
     StepEnd OverwriteContent(CEraserFileNTFS& file, const std::wstring& path);
     StepEnd RunMethod(CEraserFile& file, const std::wstring& path);
     HolderEnd AskAboutHolder(const std::wstring& current, const std::wstring& shown, bool isFolder, Holders& holders);
-    bool RemoveName(const std::wstring& path, bool contentKept);
-    StepEnd DeleteScrambled(const std::wstring& path);
+    bool RemoveName(const FileTarget& target, bool contentKept);
+    StepEnd RemoveFileName(const FileTarget& target, bool keepAttributes);
+    static bool DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes);
     bool RemoveLink(const std::wstring& path);
     bool RemoveOneFolder(const std::wstring& path);
     bool FinishRoot(const std::wstring& root);

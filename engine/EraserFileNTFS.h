@@ -11,6 +11,8 @@ public:
     CEraserFileNTFS(const CEraserFileNTFS&) = delete;
     CEraserFileNTFS& operator=(const CEraserFileNTFS&) = delete;
 
+    // From then on Open succeeds only where the path leads to this file.
+    void RequireFile(const FileIdentity& identity) { m_required = identity; m_requiresFile = true; }
     // Clears the attributes (read-only, hidden, system) for good, then opens for writing with
     // write-through.
     OpenResult Open(const wchar_t* path, OpenSharing sharing) override;
@@ -22,5 +24,9 @@ public:
     bool Identity(FileIdentity& identity) const { return QueryFileIdentity(m_file.Get(), identity); }
 
 private:
+    bool IsRequiredFile(HANDLE file) const;
+
     UniqueFile m_file;
+    bool m_requiresFile = false;
+    FileIdentity m_required;
 };

@@ -1,6 +1,7 @@
 // Whole jobs on real temporary trees: what is erased, in which order, what is reported, and
 // what is left alone.
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
@@ -90,10 +91,16 @@ TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
 }
 
+UniqueFile ForRenaming(const std::wstring& path)
+{
+    return UniqueFile(::CreateFileW(path.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
 TEST_F(EraseWorkerTest, NamesRunFromAToZKeepingLengthAndDots)
 {
     const std::wstring file = m_dir.WriteFile(L"report.v2.doc", "keep");
-    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, FolderNames(m_dir.Path()));
     EXPECT_EQ("keep", ReadWholeFile(m_dir / L"ZZZZZZ.ZZ.ZZZ"));
 }
@@ -102,7 +109,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
 {
     const std::wstring file = m_dir.WriteFile(L"report.doc", "secret");
     const std::wstring blocker = m_dir.WriteFile(L"CCCCCC.CCC", "blocker");
-    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ("blocker", ReadWholeFile(blocker));
     EXPECT_EQ("secret", ReadWholeFile(m_dir / L"BBBBBB.BBB"));
 
@@ -268,6 +275,35 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
     EXPECT_EQ(JobCompleted, LastType());
 }
 
+TEST_F(EraseWorkerTest, FolderSwappedForALinkAfterTheWalkLeadsNothingOutside)
+{
+    // Before the file is opened, and once it is overwritten, before its name goes.
+    const struct {
+        NoticeType moment;
+        int32_t problem;
+    } kSwaps[] = {{FileStarted, kProblemOpen}, {FileOverwritten, kProblemDeleteFailed}};
+    for (const auto& swap : kSwaps) {
+        TempDir dir;
+        const std::wstring outside = dir.MakeFolder(L"outside");
+        const std::wstring kept = dir.WriteFile(L"outside\\x.txt", "outside");
+        const std::wstring target = dir.MakeFolder(L"target") + L"\\";
+        dir.MakeFolder(L"target\\sub");
+        dir.WriteFile(L"target\\sub\\x.txt", "inside");
+        bool swapped = false;
+        m_notices.notices.clear();
+        m_notices.onNotice = [&](const RecordedNotice& n) {
+            if (n.type == swap.moment && n.path == target + L"sub\\x.txt")
+                swapped = ::MoveFileW((target + L"sub").c_str(), (dir / L"moved").c_str()) && MakeFolderLink(target + L"sub", outside);
+        };
+        m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+        RunJob(target);
+        ASSERT_TRUE(swapped);
+        EXPECT_EQ(std::vector<std::wstring>{L"x.txt"}, FolderNames(outside));
+        EXPECT_EQ("outside", ReadWholeFile(kept));
+        EXPECT_EQ(swap.problem, m_notices.OfType(Problem).at(0)->code);
+    }
+}
+
 TEST_F(EraseWorkerTest, FileLinkIsRemovedNotWrittenThrough)
 {
     const std::wstring pointed = m_dir.WriteFile(L"pointed.txt", "pointed");
@@ -290,12 +326,12 @@ TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
     constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
     constexpr DWORD kDeduplicated = 0x80000013;
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
-    EXPECT_TRUE(EraseWorker::IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, 0));
-    EXPECT_FALSE(EraseWorker::IsLink(kFile | kReparse, kDeduplicated));
-    EXPECT_FALSE(EraseWorker::IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
-    EXPECT_FALSE(EraseWorker::IsLink(kFile, 0));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, 0));
+    EXPECT_FALSE(IsLink(kFile | kReparse, kDeduplicated));
+    EXPECT_FALSE(IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
+    EXPECT_FALSE(IsLink(kFile, 0));
 }
 
 TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
