@@ -124,9 +124,8 @@ void EraseWorker::CollectTargets(const std::wstring& target)
         AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
         return;
     }
-    // The walk appends names to the folder path: without its separator the pattern would list
-    // the folder's siblings instead of its content. A folder that cannot be listed as itself (a
-    // link in its place, one that cannot be read) is only removed.
+    // The walk appends names to the folder path, which so needs its separator. A folder that
+    // cannot be listed as itself (a link in its place, one that cannot be read) is only removed.
     const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
     DirectoryListing listing;
     if (listing.Open(folder))

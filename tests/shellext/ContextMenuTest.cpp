@@ -92,13 +92,10 @@ protected:
         EXPECT_TRUE(WaitForStartedProcesses());
         Launch launch;
         launch.started = StartedProcessCount() - before;
-        std::ifstream file(record.c_str(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-        const size_t newline = text.find(L'\n');
-        if (newline != std::wstring::npos) {
-            launch.commandLine = text.substr(0, newline);
-            launch.directory = text.substr(newline + 1, text.find(L'\n', newline + 1) - newline - 1);
+        const std::vector<std::wstring> lines = ReadStandInRecord(record);
+        if (lines.size() >= 2) {
+            launch.commandLine = lines[0];
+            launch.directory = lines[1];
         }
         return launch;
     }
