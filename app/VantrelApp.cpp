@@ -1,10 +1,12 @@
 #include "app/VantrelApp.h"
 
 #include "app/CLInfo.h"
+#include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
+#include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
-#include "progress/ShortenPathForDisplay.h"
+#include "wipe/WipeJob.h"
 
 #include <commctrl.h>
 
@@ -12,13 +14,30 @@ CVantrelApp theApp;
 
 namespace {
 
-// A folder target reaches the job with its final separator, which the job lists it by.
-std::wstring JobTarget(const std::wstring& target)
+const wchar_t kErrorCaption[] = L"Tarnwick :: Error";
+
+// A process's current directory is a handle on a folder: it would keep that folder from being
+// removed, and the program would find itself among the folder's holders. Explorer starts the
+// program in its installation folder, a shell anywhere.
+void LeaveCurrentDirectory()
 {
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && target.back() != L'\\')
-        return target + L"\\";
-    return target;
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryW(system);
+}
+
+// Asks for the method, then runs the job: erasing the targets, or wiping the drive's free space.
+void ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstring& wipeDrive)
+{
+    CMethodChooser chooser;
+    if (chooser.DoModal() != IDOK)
+        return;
+    CProgressDlg progress;
+    progress.m_targets = targets;
+    progress.m_wipeDrive = wipeDrive;
+    progress.m_nMethodId = chooser.m_nMethod;
+    progress.DoModal();
 }
 
 } // namespace
@@ -31,11 +50,33 @@ BOOL CVantrelApp::InitInstance()
     AfxInitRichEdit();
     SetRegistryKey(L"Kestrium");
 
+    // A wipe that was cut short (a crash, a power cut) left its files: the drive stays full
+    // until they are gone.
+    RemoveWipeLeftovers();
+
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
-    const std::wstring target = commandLine.GetPath();
+    if (commandLine.m_wipeFree) {
+        LeaveCurrentDirectory();
+        std::wstring root;
+        if (ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
+            ChooseMethodAndRun({}, root);
+        return FALSE;
+    }
+    std::vector<std::wstring> named;
+    const std::wstring listFile = commandLine.GetListFile();
+    if (!listFile.empty()) {
+        if (!TakeTargetList(listFile, named) || named.empty()) {
+            ::MessageBoxW(::GetDesktopWindow(), (L"The list of items to delete " + listFile + L" cannot be read").c_str(),
+                          kErrorCaption, MB_OK | MB_ICONERROR);
+            return FALSE;
+        }
+    } else if (!commandLine.GetPath().empty()) {
+        named.push_back(commandLine.GetPath());
+    }
 
-    if (target.empty()) {
+    if (named.empty()) {
+        LeaveCurrentDirectory();
         CVantrelDlg dialog;
         m_pMainWnd = &dialog;
         dialog.DoModal();
@@ -43,23 +84,11 @@ BOOL CVantrelApp::InitInstance()
         return FALSE;
     }
 
-    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        ::MessageBoxW(::GetDesktopWindow(), (L"Path " + target + L" not exist").c_str(), L"Tarnwick :: Error",
-                      MB_OK | MB_ICONERROR);
-        return FALSE;
-    }
-    const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, target) + L" ?";
-    if (::MessageBoxW(::GetDesktopWindow(), question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return FALSE;
-
-    CMethodChooser chooser;
-    if (chooser.DoModal() != IDOK)
-        return FALSE;
-
-    const std::wstring jobTarget = JobTarget(target);
-    CProgressDlg progress;
-    progress.m_pszTarget = jobTarget.c_str();
-    progress.m_nMethodId = chooser.m_nMethod;
-    progress.DoModal();
+    // Relative paths are taken from the current directory, before the program leaves it.
+    std::vector<std::wstring> targets;
+    const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
+    LeaveCurrentDirectory();
+    if (confirmed)
+        ChooseMethodAndRun(targets, L"");
     return FALSE;
 }

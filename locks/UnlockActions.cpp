@@ -1,5 +1,6 @@
 #include "locks/UnlockActions.h"
 
+#include "locks/HandleOwner.h"
 #include "locks/HandleQuery.h"
 #include "win32/ScopedHandle.h"
 
@@ -25,6 +26,16 @@ bool CloseRemoteHandle(DWORD processId, DWORD handleValue)
     if (copy == INVALID_HANDLE_VALUE)
         return false;
     return ::CloseHandle(copy) != FALSE;
+}
+
+bool CloseOwnerHandle(const LockOwnerInfo& owner)
+{
+    return CloseRemoteHandle(owner.ProcessId, owner.Handle);
+}
+
+bool KillOwner(const LockOwnerInfo& owner)
+{
+    return KillProcess(owner.ProcessId);
 }
 
 bool KillProcess(DWORD processId)

@@ -9,3 +9,8 @@ bool CloseRemoteHandle(DWORD processId, DWORD handleValue);
 
 // Ends the process. True when it was running and has ended within the wait.
 bool KillProcess(DWORD processId);
+
+struct LockOwnerInfo;
+// The two actions on the owner a lookup found, and on nothing else.
+bool CloseOwnerHandle(const LockOwnerInfo& owner);
+bool KillOwner(const LockOwnerInfo& owner);

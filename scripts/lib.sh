@@ -9,6 +9,7 @@ PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
     nsis
+    ntfs-3g sleuthkit
     python3
     wine wine64 wine32:i386
     xvfb xauth
@@ -107,10 +108,20 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive.
+export MORVANE_TEST_DRIVE=R:
+map_test_drive() {
+    rm -rf "$BUILD/test-drive"
+    mkdir -p "$BUILD/test-drive"
+    ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
+}
+
 # One server for the whole run, with the desktop and services started before any test, so
 # that they neither inherit a test's output pipe nor start anew for every test.
 start_wine() {
     ensure_wine_prefix
+    # In the tests' prefix only: the demo's has no drive beyond its own two.
+    [ "$WINEPREFIX" != "$BUILD/wine" ] || map_test_drive
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     wineserver -p
@@ -121,7 +132,7 @@ start_wine() {
 
 # The demo: a Wine prefix of its own in which no drive reaches this machine's files. C: is the
 # prefix's own folder and D: a folder of sample files, made anew each time. It is not the tests'
-# prefix; run_demo and the screenshots use it.
+# prefix; the run command and the screenshots use it.
 DEMO="$BUILD/demo"
 
 use_demo_prefix() {
@@ -189,4 +200,31 @@ stop_wine() {
     wineserver -w 2>/dev/null || true
     [ -n "$KEEPALIVE_PID" ] && wait "$KEEPALIVE_PID" 2>/dev/null || true
     KEEPALIVE_PID=""
+}
+
+# Maps a folder to the first free drive letter from M on: sets DRIVE_LETTER ("M:") and
+# DRIVE_LINK (the link in the prefix, for the caller to remove).
+map_free_drive_letter() {
+    local letter
+    DRIVE_LINK=""
+    for letter in m n o p q r s t u v w x y; do
+        if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ] && [ ! -L "$WINEPREFIX/dosdevices/$letter:" ]; then
+            DRIVE_LINK="$WINEPREFIX/dosdevices/$letter:"
+            DRIVE_LETTER="${letter^^}:"
+            ln -s "$1" "$DRIVE_LINK"
+            return 0
+        fi
+    done
+    echo "no free drive letter in $WINEPREFIX/dosdevices" >&2
+    return 1
+}
+
+# Arithmetic with fractions, and the seconds a command takes; for the benchmarks.
+calc() { awk "BEGIN { print $* }"; }
+seconds_of() {
+    local start end
+    start=$(date +%s.%N)
+    "$@"
+    end=$(date +%s.%N)
+    calc "$end - $start"
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The context-menu handler Explorer creates for every file and folder selection: one item,
-// "Delete by Kestrium", that starts Morvane.exe on the first selected path.
+// The context-menu handler Explorer creates for every file, folder and drive selection: the item
+// "Delete by Kestrium", that starts Morvane.exe on every selected path, and for a single drive
+// also "Wipe free space by Kestrium", that starts Morvane.exe /wipefree on the drive.
 
 #include "com/ComObject.h"
 #include "shellext/MorvaneShlExtClsid.h"
@@ -9,6 +10,9 @@
 #include <windows.h>
 
 #include <shlobj.h>
+
+#include <string>
+#include <vector>
 
 // The menu item's picture: loaded when the DLL is attached to a process, deleted when detached.
 extern UniqueBitmap g_hMenuBitmap;
@@ -31,6 +35,9 @@ public:
                                   UINT bufferLength) noexcept override;
 
 private:
-    // The first selected path, whole; empty where Initialize refused the selection.
-    wchar_t m_szFile[MAX_PATH] = {};
+    // The selection is one drive, whose free space can be wiped.
+    bool OffersWipe() const;
+
+    // Every selected path, whole; none where Initialize refused the selection.
+    std::vector<std::wstring> m_paths;
 };

@@ -1,5 +1,6 @@
 // The program's windows without a mouse: the order in which Tab visits their controls, and
-// the control each access key reaches (a label's key reaches the control after it).
+// the control each access key reaches (a label's key reaches the control after it), no key
+// taken twice in a window or its menus.
 
 #include "framework/WinApp.h"
 #include "resources/resource.h"
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,44 @@ int IdOf(HWND control)
     return control ? ::GetDlgCtrlID(control) : 0;
 }
 
+// The letter after a single "&", lower case; 0 for none.
+wchar_t AccessKeyOf(const std::wstring& text)
+{
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != L'&')
+            continue;
+        if (text[i + 1] != L'&')
+            return static_cast<wchar_t>(::towlower(text[i + 1]));
+        ++i;
+    }
+    return 0;
+}
+
+// Every key appears once among the texts.
+void ExpectDistinctKeys(const std::vector<std::wstring>& texts)
+{
+    std::vector<wchar_t> keys;
+    for (const std::wstring& text : texts) {
+        if (const wchar_t key = AccessKeyOf(text))
+            keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    const auto twice = std::adjacent_find(keys.begin(), keys.end());
+    EXPECT_TRUE(twice == keys.end()) << "Alt+" << static_cast<char>(twice == keys.end() ? L' ' : *twice)
+                                     << " twice in " << ::testing::PrintToString(texts);
+}
+
+std::vector<std::wstring> MenuTexts(HMENU menu)
+{
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        ::GetMenuStringW(menu, i, text, 128, MF_BYPOSITION);
+        texts.push_back(text);
+    }
+    return texts;
+}
+
 // A key for the control with the focus, handed to the dialog manager as the modal loop hands
 // it over (a character with Alt held for WM_SYSCHAR).
 void Press(CDialog& dialog, UINT message, WPARAM key)
@@ -25,7 +66,7 @@ void Press(CDialog& dialog, UINT message, WPARAM key)
     EXPECT_TRUE(::IsDialogMessageW(dialog, &pressed));
 }
 
-TEST(KeyboardTest, TabVisitsEveryControlInOrderAndAccessKeysReachTheirControls)
+TEST(KeyboardTest, TabVisitsEveryControlInOrderAndDistinctAccessKeysReachTheirControls)
 {
     ASSERT_TRUE(AfxInitRichEdit());
     struct Window {
@@ -60,6 +101,14 @@ TEST(KeyboardTest, TabVisitsEveryControlInOrderAndAccessKeysReachTheirControls)
                 std::vector<int> expected = window.tabOrder;
                 expected.push_back(expected.front());
                 EXPECT_EQ(expected, visited);
+
+                // No two controls or menus share a key, nor two items of a menu.
+                std::vector<std::wstring> texts = MenuTexts(::GetMenu(dialog));
+                for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+                    texts.push_back(WindowText(child));
+                ExpectDistinctKeys(texts);
+                for (int i = 0; i < ::GetMenuItemCount(::GetMenu(dialog)); ++i)
+                    ExpectDistinctKeys(MenuTexts(::GetSubMenu(::GetMenu(dialog), i)));
 
                 // From wherever the focus is: the dialog manager looks from there on.
                 for (const int start : window.tabOrder) {
