@@ -1,17 +1,27 @@
-// Prints how long one owner lookup takes while a second process holds many extra file
-// handles (every one of them is named during the lookup).
+// Prints what one owner lookup costs while a second process holds many extra file handles
+// (every one of them is a candidate that must be named), beside the floor the system sets:
+// the two snapshots alone. Also times the whole unlock of one locked file, from the
+// prompt's lookup to the reopen with sharing.
 
 #include "locks/HandleOwner.h"
+#include "locks/INtDll.h"
+#include "locks/SystemProcessInformation.h"
+#include "locks/UnlockActions.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/TempDir.h"
+#include "win32/ScopedHandle.h"
+#include "win32/VirtualBuffer.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
+
+constexpr int kRuns = 7;
 
 double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
 {
@@ -20,42 +30,103 @@ double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
     return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// Median time of one step over kRuns runs; prepare (untimed) runs before each. False when a
+// step fails.
+bool Median(const std::function<bool()>& prepare, const std::function<bool()>& step, double& median)
+{
+    std::vector<double> times;
+    for (int run = 0; run < kRuns; ++run) {
+        if (!prepare())
+            return false;
+        LARGE_INTEGER start, stop;
+        ::QueryPerformanceCounter(&start);
+        const bool ok = step();
+        ::QueryPerformanceCounter(&stop);
+        if (!ok)
+            return false;
+        times.push_back(Milliseconds(start, stop));
+    }
+    std::sort(times.begin(), times.end());
+    median = times[kRuns / 2];
+    return true;
+}
+
+// The system's own cost: the process list and the handle table, each read once into a
+// buffer already large enough.
+bool TakeBothSnapshots(size_t& tableSize)
+{
+    SystemProcessInformation processes;
+    VirtualBuffer table;
+    if (!processes.TakeSnapshot() || !QuerySystemTable(kSystemExtendedHandleInformation, tableSize, table))
+        return false;
+    tableSize = table.Size();
+    return true;
+}
+
+HANDLE OpenForOverwrite(const std::wstring& path, DWORD share)
+{
+    return ::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
+}
+
+// What the engine does once the user answered the prompt for a locked file with "Yes".
+bool UnlockFlow(const std::wstring& target)
+{
+    LockOwnerInfo prompt = {};
+    if (!FindHandleOwner(target, prompt))
+        return false;
+    UniqueFile denied(OpenForOverwrite(target, 0));
+    if (denied)
+        return false;
+    LockOwnerInfo owner = {};
+    if (!FindHandleOwner(target, owner) || !CloseRemoteHandle(owner.ProcessId, owner.Handle))
+        return false;
+    UniqueFile reopened(OpenForOverwrite(target, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    return reopened.IsValid();
+}
+
 } // namespace
 
 int main()
 {
-    constexpr int kRuns = 5;
     TempDir dir;
     const std::wstring target = dir.WriteFile(L"target.txt", "x");
     const std::wstring shared = dir.WriteFile(L"shared.txt", "x");
-    HolderProcess owner;
-    if (!owner.Start(L"open \"" + target + L"\"")) {
-        std::printf("cannot start the holder\n");
-        return 1;
-    }
-
-    std::printf("%-15s %-10s %-10s %-10s\n", "extra handles", "min ms", "median ms", "max ms");
-    for (int extra : {0, 1000, 5000}) {
-        HolderProcess crowd;
-        if (!crowd.Start(L"share \"" + shared + L"\" " + std::to_wstring(extra))) {
-            std::printf("cannot start the holder of %d handles\n", extra);
+    const std::wstring locked = dir.WriteFile(L"locked.txt", "x");
+    std::printf("medians of %d runs\n", kRuns);
+    std::printf("%-15s %-12s %-12s %-14s %-14s\n", "extra handles", "floor ms", "lookup ms", "above floor", "unlock flow ms");
+    size_t tableSize = 8192;
+    std::vector<double> lookups;
+    const int sizes[] = {0, 1000, 5000, 20000};
+    for (int extra : sizes) {
+        // The owners start after the crowd, so that its handles come first in the table and
+        // every one of them is named before the owner's.
+        HolderProcess crowd, owner;
+        if (!crowd.Start(L"share " + Quoted(shared) + L" " + std::to_wstring(extra))
+            || !owner.Start(L"open " + Quoted(target))) {
+            std::printf("cannot start the holders of %d handles\n", extra);
             return 1;
         }
-        std::vector<double> times;
-        for (int run = 0; run < kRuns; ++run) {
-            LockOwnerInfo found = {};
-            LARGE_INTEGER start, stop;
-            ::QueryPerformanceCounter(&start);
-            const bool ok = FindHandleOwner(target, found);
-            ::QueryPerformanceCounter(&stop);
-            if (!ok || found.ProcessId != owner.Pid()) {
-                std::printf("lookup failed with %d extra handles\n", extra);
-                return 1;
-            }
-            times.push_back(Milliseconds(start, stop));
+        const auto nothing = [] { return true; };
+        double floor = 0, lookup = 0, flow = 0;
+        HolderProcess locker;
+        const bool ok =
+            TakeBothSnapshots(tableSize) && Median(nothing, [&] { return TakeBothSnapshots(tableSize); }, floor)
+            && Median(nothing,
+                      [&] {
+                          LockOwnerInfo found = {};
+                          return FindHandleOwner(target, found) && found.ProcessId == owner.Pid();
+                      },
+                      lookup)
+            && Median([&] { locker.Stop(); return locker.Start(L"open " + Quoted(locked)); },
+                      [&] { return UnlockFlow(locked); }, flow);
+        if (!ok) {
+            std::printf("a step failed with %d extra handles\n", extra);
+            return 1;
         }
-        std::sort(times.begin(), times.end());
-        std::printf("%-15d %-10.1f %-10.1f %-10.1f\n", extra, times.front(), times[kRuns / 2], times.back());
+        lookups.push_back(lookup);
+        std::printf("%-15d %-12.1f %-12.1f %-14.1f %-14.1f\n", extra, floor, lookup, lookup - floor, flow);
     }
+    std::printf("cost per extra file handle (5,000 to 20,000): %.1f us\n",
+                1000.0 * (lookups[3] - lookups[2]) / (sizes[3] - sizes[2]));
     return 0;
 }
