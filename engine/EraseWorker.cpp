@@ -283,9 +283,9 @@ bool EraseWorker::RemoveOneFolder(const std::wstring& path)
         if (answer != kAnswerRetry)
             return answer == kAnswerSkip;
         if (code == kProblemFolderInUse)
-            CloseRemoteHandle(owner.ProcessId, owner.Handle);
+            CloseOwnerHandle(owner);
         else if (code == kProblemFolderInUseAgain)
-            KillProcess(owner.ProcessId);
+            KillOwner(owner);
         else
             return false;
     }

@@ -29,9 +29,9 @@ OpenResult CEraserFileNTFS::Open(const wchar_t* path, int unlockMode)
     LockOwnerInfo owner = {};
     if (!FindHandleOwner(path, owner))
         return kOpenFailed;
-    if (unlockMode == kUnlockCloseHandle && !CloseRemoteHandle(owner.ProcessId, owner.Handle))
+    if (unlockMode == kUnlockCloseHandle && !CloseOwnerHandle(owner))
         return kOpenCloseHandleFailed;
-    if (unlockMode == kUnlockKillOwner && !KillProcess(owner.ProcessId))
+    if (unlockMode == kUnlockKillOwner && !KillOwner(owner))
         return kOpenKillFailed;
 
     // Other handles on the file may remain; they no longer keep it from being overwritten.

@@ -1,6 +1,7 @@
 #include "locks/HandleOwner.h"
 
 #include "locks/DevicePath.h"
+#include "locks/FileNameProbe.h"
 #include "locks/HandleQuery.h"
 #include "locks/INtDll.h"
 #include "locks/NtRecords.h"
@@ -8,18 +9,10 @@
 #include "locks/SystemProcessInformation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
-#include <memory>
-#include <new>
 
 namespace {
-
-constexpr DWORD kProbeTimeoutMs = 100;
-// After TerminateThread the thread may still run for a moment; its state is only given
-// back once it has surely stopped.
-constexpr DWORD kProbeReapMs = 1000;
-constexpr ULONG kProbeBufferSize = 4096;
-constexpr ULONG kNameQueryDefaultLength = 8192;
 
 const wchar_t* const kTypeNames[] = {
     L"",          L"",          L"Directory", L"SymbolicLink", L"Token",     L"Process",       L"Thread",
@@ -29,22 +22,10 @@ const wchar_t* const kTypeNames[] = {
 };
 static_assert(std::size(kTypeNames) == kFileTypeIndex + 1, "the type table ends with File");
 
-// Everything the probe thread touches. It allocates nothing, so terminating it cannot leave
-// the heap locked.
-struct ProbeState {
-    HANDLE file;
-    IoStatusBlock ioStatus;
-    NTSTATUS status;
-    alignas(8) BYTE buffer[kProbeBufferSize];
-};
-
-DWORD WINAPI ProbeThread(LPVOID parameter)
-{
-    auto* state = static_cast<ProbeState*>(parameter);
-    state->status = INtDll::NtQueryInformationFile(state->file, &state->ioStatus, state->buffer, kProbeBufferSize,
-                                                   kFileNameInformation);
-    return 0;
-}
+// The sizes the two tables needed at the previous lookup: the next lookup starts there and
+// so normally reads each table with one query.
+std::atomic<size_t> g_handleTableSize{0};
+std::atomic<size_t> g_processListSize{0};
 
 void CopyName(const std::wstring& name, LockOwnerInfo& owner)
 {
@@ -67,39 +48,12 @@ bool TypeIndexFromName(const std::wstring& typeName, ULONG& index)
     return false;
 }
 
-bool ProbeFileName(HANDLE file, std::wstring& name)
-{
-    std::unique_ptr<ProbeState> state(new (std::nothrow) ProbeState());
-    if (!state) {
-        name.clear();
-        return true;
-    }
-    state->file = file;
-    UniqueHandle thread(::CreateThread(nullptr, 0, ProbeThread, state.get(), 0, nullptr));
-    if (!thread || ::WaitForSingleObject(thread.Get(), kProbeTimeoutMs) != WAIT_OBJECT_0) {
-        if (thread) {
-            ::TerminateThread(thread.Get(), 0);
-            if (::WaitForSingleObject(thread.Get(), kProbeReapMs) != WAIT_OBJECT_0)
-                state.release(); // still in use by a thread that would not stop: leave it to it
-        }
-        name.clear();
-        return true;
-    }
-    if (state->status != kStatusSuccess)
-        return false;
-    std::wstring probed;
-    if (!NtRecords::ParseFileNameInformation(state->buffer, kProbeBufferSize, probed))
-        return false;
-    name = probed;
-    return true;
-}
-
-bool QueryObjectName(DWORD processId, ULONG handleValue, ULONG typeIndex, std::wstring& name)
+bool QueryObjectName(HANDLE process, ULONG handleValue, ULONG typeIndex, std::wstring& name)
 {
     if (!INtDll::EntryPointsBound)
         return false;
     QueryHandle handle;
-    if (!DuplicateForQuery(processId, handleValue, handle))
+    if (!DuplicateForQuery(process, handleValue, handle))
         return false;
 
     bool result = false;
@@ -116,15 +70,10 @@ bool QueryObjectName(DWORD processId, ULONG handleValue, ULONG typeIndex, std::w
             name = probed;
     }
 
-    ULONG length = kNameQueryDefaultLength;
-    INtDll::NtQueryObject(handle.Get(), kObjectNameInformation, nullptr, 0, &length);
-    if (length == 0)
-        length = kNameQueryDefaultLength;
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[length]);
-    if (!buffer || INtDll::NtQueryObject(handle.Get(), kObjectNameInformation, buffer.get(), length, nullptr) != kStatusSuccess)
-        return result;
+    ObjectRecord record;
     std::wstring objectName;
-    if (!NtRecords::ParseObjectName(buffer.get(), length, NtRecords::kNativeLayout, objectName))
+    if (!QueryObjectRecord(handle.Get(), kObjectNameInformation, record)
+        || !NtRecords::ParseObjectName(record.data.get(), record.size, NtRecords::kNativeLayout, objectName))
         return result;
     name = objectName;
     return true;
@@ -132,9 +81,6 @@ bool QueryObjectName(DWORD processId, ULONG handleValue, ULONG typeIndex, std::w
 
 bool FindHandleOwner(const std::wstring& path, LockOwnerInfo& owner)
 {
-    SystemHandleInformation handles;
-    SystemProcessInformation processes;
-
     std::wstring dosPath = StartsWithNoCase(path, L"\\\\?\\") ? path.substr(4) : path;
     std::wstring devicePath;
     if (!DosPathToDevicePath(dosPath, devicePath))
@@ -142,28 +88,39 @@ bool FindHandleOwner(const std::wstring& path, LockOwnerInfo& owner)
     while (!devicePath.empty() && devicePath.back() == L'\\')
         devicePath.pop_back();
 
+    SystemHandleInformation handles(g_handleTableSize);
     handles.SetTypeFilter(L"File");
-    if (!handles.TakeSnapshot() || handles.empty())
+    const bool taken = handles.TakeSnapshot();
+    g_handleTableSize = handles.TableSize();
+    if (!taken || handles.empty())
         return false;
     // Without a process list the owner is still found, only not named.
+    SystemProcessInformation processes(g_processListSize);
     processes.TakeSnapshot();
+    g_processListSize = processes.BufferSize();
 
+    // Every kept handle has the filter's type: its naming rule is decided once.
+    ULONG typeIndex = 0;
+    TypeIndexFromName(handles.TypeFilter(), typeIndex);
+    const DWORD self = ::GetCurrentProcessId();
     HandleNameNormalizer normalizer;
     for (const SystemHandleInformation::_SYSTEM_HANDLE& entry : handles) {
-        std::wstring typeName;
-        ULONG typeIndex = 0;
-        if (!QueryTypeName(entry.ProcessId, entry.HandleValue, typeName) || !TypeIndexFromName(typeName, typeIndex))
+        if (entry.ProcessId == self)
             continue;
         std::wstring objectName;
-        if (!QueryObjectName(entry.ProcessId, entry.HandleValue, typeIndex, objectName))
+        if (!QueryObjectName(handles.Processes().Open(entry.ProcessId), entry.HandleValue, typeIndex, objectName))
             continue;
         // Whole, case-sensitive names: a folder never matches a handle on a file inside it.
-        if (normalizer.ToDeviceForm(objectName) != devicePath)
+        std::wstring deviceName = normalizer.ToDeviceForm(objectName);
+        if (deviceName != devicePath)
             continue;
 
-        // The values acted on later are the very pair whose name was just read.
+        // The values acted on later are the very pair whose name was just read, in the process
+        // kept open since.
         owner.ProcessId = entry.ProcessId;
         owner.Handle = entry.HandleValue;
+        owner.Process = handles.Processes().Take(entry.ProcessId);
+        owner.ObjectName = std::move(deviceName);
         std::wstring imageName;
         const auto* record = processes.FindProcess(entry.ProcessId);
         CopyName(record && processes.ImageName(record, imageName) ? imageName : L"<unknown>", owner);

@@ -68,17 +68,12 @@ HANDLE OpenForOverwrite(const std::wstring& path, DWORD share)
     return ::CreateFileW(path.c_str(), GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
 }
 
-// What the engine does once the user answered the prompt for a locked file with "Yes".
+// From the prompt's lookup to the reopen with sharing, once the user answered "Yes" for a
+// locked file: the owner the prompt named is the one unlocked.
 bool UnlockFlow(const std::wstring& target)
 {
-    LockOwnerInfo prompt = {};
-    if (!FindHandleOwner(target, prompt))
-        return false;
-    UniqueFile denied(OpenForOverwrite(target, 0));
-    if (denied)
-        return false;
     LockOwnerInfo owner = {};
-    if (!FindHandleOwner(target, owner) || !CloseRemoteHandle(owner.ProcessId, owner.Handle))
+    if (!FindHandleOwner(target, owner) || !CloseOwnerHandle(owner))
         return false;
     UniqueFile reopened(OpenForOverwrite(target, FILE_SHARE_READ | FILE_SHARE_WRITE));
     return reopened.IsValid();
