@@ -167,12 +167,12 @@ NTSTATUS NTAPI QueryThatHangsOnOneFile(HANDLE file, IoStatusBlock* ioStatus, PVO
     return g_realFileQuery(file, ioStatus, buffer, length, infoClass);
 }
 
-TEST(FileNameProbeTest, ProbeThatHangsIsAbandonedAndTheNextStillAnswers)
+TEST(FileNameProbeTest, ProbeThatHangsIsAbandonedAndTheOthersStillAnswer)
 {
     TempDir dir;
-    const std::wstring leaves[] = {L"first.txt", L"second.txt"};
-    UniqueFile files[2];
-    for (int i = 0; i < 2; ++i) {
+    const std::wstring leaves[] = {L"first.txt", L"hangs.txt", L"second.txt"};
+    UniqueFile files[3];
+    for (int i = 0; i < 3; ++i) {
         files[i].Reset(::CreateFileW(dir.WriteFile(leaves[i], "x").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(files[i]);
@@ -180,18 +180,23 @@ TEST(FileNameProbeTest, ProbeThatHangsIsAbandonedAndTheNextStillAnswers)
     NtDllOverride restore;
     g_realFileQuery = INtDll::NtQueryInformationFile;
     INtDll::NtQueryInformationFile = QueryThatHangsOnOneFile;
-    g_hangingFile = files[0].Get();
-    std::wstring name = L"unchanged";
-    EXPECT_TRUE(ProbeFileName(files[0].Get(), name));
-    EXPECT_EQ(L"", name);
+    g_hangingFile = files[1].Get();
 
-    // A probe that runs out of its guard answers with an empty name: these answer in time,
-    // each with its own name.
-    g_hangingFile = nullptr;
-    for (int i : {1, 0, 1}) {
-        ASSERT_TRUE(ProbeFileName(files[i].Get(), name));
-        const std::wstring tail = L"\\" + leaves[i];
-        EXPECT_TRUE(name.size() > tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+    // A probe that runs out of its guard answers with an empty name; those after it answer in
+    // time, each with its own name, and so do the next probes.
+    const int order[] = {0, 1, 2, 0, 2};
+    HANDLE probedFiles[5];
+    ProbedName probed[5];
+    for (int n = 0; n < 5; ++n)
+        probedFiles[n] = files[order[n]].Get();
+    ProbeFileNames(probedFiles, 5, probed);
+    ProbeFileNames(probedFiles + 3, 2, probed + 3);
+    for (int n = 0; n < 5; ++n) {
+        const std::wstring& name = probed[n].name;
+        const std::wstring tail = order[n] == 1 ? L"" : L"\\" + leaves[order[n]];
+        EXPECT_TRUE(probed[n].answered);
+        EXPECT_EQ(tail.empty(), name.empty());
+        EXPECT_TRUE(name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
             << std::string(name.begin(), name.end());
     }
 }

@@ -82,45 +82,56 @@ bool UnlockFlow(const std::wstring& target)
     return reopened.IsValid();
 }
 
-// Where the time per file handle goes: the mean cost of each call the lookup makes for one
-// handle of the crowd, over a sample of its handles.
+// Where the time per file handle goes: the mean cost of each step the lookup takes for one
+// handle of the crowd, over a sample of its handles taken in runs as the lookup takes them.
 struct CallCosts {
     double duplicateAndClose = 0, probe = 0, name = 0;
 };
 
 bool MeasureCallCosts(DWORD crowdPid, CallCosts& costs)
 {
+    constexpr size_t kRun = 32, kSample = 64 * kRun;
     SystemHandleInformation handles;
     handles.SetTypeFilter(L"File");
     if (!handles.TakeSnapshot())
         return false;
-    int sampled = 0;
-    LARGE_INTEGER t0, t1, t2, t3, t4;
+    std::vector<ULONG> values;
     for (const auto& entry : handles) {
-        if (entry.ProcessId != crowdPid || sampled == 2000)
-            continue;
+        if (entry.ProcessId == crowdPid && values.size() < kSample)
+            values.push_back(entry.HandleValue);
+    }
+    if (values.size() < kSample)
+        return false;
+    const HANDLE crowd = handles.Processes().Open(crowdPid);
+    for (size_t first = 0; first < kSample; first += kRun) {
+        LARGE_INTEGER t0, t1, t2, t3, t4;
         ::QueryPerformanceCounter(&t0);
         {
-            QueryHandle handle;
-            std::wstring name;
-            ObjectRecord record;
-            if (!DuplicateForQuery(handles.Processes().Open(crowdPid), entry.HandleValue, handle))
-                return false;
+            QueryHandle copies[kRun];
+            HANDLE files[kRun];
+            ProbedName probed[kRun];
+            for (size_t i = 0; i < kRun; ++i) {
+                if (!DuplicateForQuery(crowd, values[first + i], copies[i]))
+                    return false;
+                files[i] = copies[i].Get();
+            }
             ::QueryPerformanceCounter(&t1);
-            ProbeFileName(handle.Get(), name);
+            ProbeFileNames(files, kRun, probed);
             ::QueryPerformanceCounter(&t2);
-            QueryObjectRecord(handle.Get(), kObjectNameInformation, record);
+            for (const QueryHandle& copy : copies) {
+                ObjectRecord record;
+                QueryObjectRecord(copy.Get(), kObjectNameInformation, record);
+            }
             ::QueryPerformanceCounter(&t3);
         }
         ::QueryPerformanceCounter(&t4);
         costs.duplicateAndClose += Milliseconds(t0, t1) + Milliseconds(t3, t4);
         costs.probe += Milliseconds(t1, t2);
         costs.name += Milliseconds(t2, t3);
-        ++sampled;
     }
     for (double* cost : {&costs.duplicateAndClose, &costs.probe, &costs.name})
-        *cost = *cost * 1000.0 / sampled;
-    return sampled > 0;
+        *cost = *cost * 1000.0 / kSample;
+    return true;
 }
 
 } // namespace
