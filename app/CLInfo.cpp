@@ -1,6 +1,16 @@
 #include "app/CLInfo.h"
 
-void CCLInfo::ParseParam(const wchar_t* param, BOOL, BOOL)
+#include <cwchar>
+
+void CCLInfo::ParseParam(const wchar_t* param, BOOL flag, BOOL)
 {
-    m_strPath = param ? param : L"";
+    const wchar_t* text = param ? param : L"";
+    if (m_listFileFollows) {
+        m_strListFile = text;
+        m_listFileFollows = false;
+    } else if (flag && ::_wcsicmp(text, L"list") == 0) {
+        m_listFileFollows = true;
+    } else {
+        m_strPath = text;
+    }
 }

@@ -4,12 +4,18 @@
 
 #include <string>
 
-// The program's command line: one optional argument, the erase target. Every argument
-// replaces the one before, so the target is the last one (without a leading "-" or "/").
+// The program's command line: the erase target, or "/list <file>" with a list of targets. Every
+// other argument replaces the one before, so the target is the last one (without a leading "-"
+// or "/").
 class CCLInfo : public CCommandLineInfo {
 public:
     void ParseParam(const wchar_t* param, BOOL flag, BOOL last) override;
     std::wstring GetPath() const { return m_strPath; }
+    std::wstring GetListFile() const { return m_strListFile; }
 
     std::wstring m_strPath;
+    std::wstring m_strListFile;
+
+private:
+    bool m_listFileFollows = false;
 };

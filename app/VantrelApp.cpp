@@ -1,10 +1,11 @@
 #include "app/VantrelApp.h"
 
 #include "app/CLInfo.h"
+#include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
+#include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
-#include "progress/ShortenPathForDisplay.h"
 
 #include <commctrl.h>
 
@@ -12,13 +13,17 @@ CVantrelApp theApp;
 
 namespace {
 
-// A folder target reaches the job with its final separator, which the job lists it by.
-std::wstring JobTarget(const std::wstring& target)
+const wchar_t kErrorCaption[] = L"Tarnwick :: Error";
+
+// A process's current directory is a handle on a folder: it would keep that folder from being
+// removed, and the program would find itself among the folder's holders. Explorer starts the
+// program in its installation folder, a shell anywhere.
+void LeaveCurrentDirectory()
 {
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && target.back() != L'\\')
-        return target + L"\\";
-    return target;
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryW(system);
 }
 
 } // namespace
@@ -33,9 +38,20 @@ BOOL CVantrelApp::InitInstance()
 
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
-    const std::wstring target = commandLine.GetPath();
+    std::vector<std::wstring> named;
+    const std::wstring listFile = commandLine.GetListFile();
+    if (!listFile.empty()) {
+        if (!TakeTargetList(listFile, named) || named.empty()) {
+            ::MessageBoxW(::GetDesktopWindow(), (L"The list of items to delete " + listFile + L" cannot be read").c_str(),
+                          kErrorCaption, MB_OK | MB_ICONERROR);
+            return FALSE;
+        }
+    } else if (!commandLine.GetPath().empty()) {
+        named.push_back(commandLine.GetPath());
+    }
 
-    if (target.empty()) {
+    if (named.empty()) {
+        LeaveCurrentDirectory();
         CVantrelDlg dialog;
         m_pMainWnd = &dialog;
         dialog.DoModal();
@@ -43,22 +59,19 @@ BOOL CVantrelApp::InitInstance()
         return FALSE;
     }
 
-    if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        ::MessageBoxW(::GetDesktopWindow(), (L"Path " + target + L" not exist").c_str(), L"Tarnwick :: Error",
-                      MB_OK | MB_ICONERROR);
-        return FALSE;
-    }
-    const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, target) + L" ?";
-    if (::MessageBoxW(::GetDesktopWindow(), question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) != IDYES)
+    // Relative paths are taken from the current directory, before the program leaves it.
+    std::vector<std::wstring> targets;
+    const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
+    LeaveCurrentDirectory();
+    if (!confirmed)
         return FALSE;
 
     CMethodChooser chooser;
     if (chooser.DoModal() != IDOK)
         return FALSE;
 
-    const std::wstring jobTarget = JobTarget(target);
     CProgressDlg progress;
-    progress.m_pszTarget = jobTarget.c_str();
+    progress.m_targets = targets;
     progress.m_nMethodId = chooser.m_nMethod;
     progress.DoModal();
     return FALSE;

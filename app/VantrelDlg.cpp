@@ -1,10 +1,11 @@
 #include "app/VantrelDlg.h"
 
+#include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
 #include "app/Settings.h"
+#include "engine/TargetPath.h"
 #include "framework/WinApp.h"
 #include "progress/ProgressDlg.h"
-#include "progress/ShortenPathForDisplay.h"
 #include "resources/resource.h"
 
 #include <shellapi.h>
@@ -115,26 +116,31 @@ void CVantrelDlg::OnSysCommand(UINT id, LPARAM param)
 
 void CVantrelDlg::OnBnClickedDelete()
 {
-    const std::wstring path = m_tree.GetSelectedPath();
-    if (path.empty()) {
+    const std::wstring selected = m_tree.GetSelectedPath();
+    if (selected.empty()) {
         // Nothing selected, or the item is gone: there is no target to erase.
         ::MessageBoxW(m_hWnd, L"Please select an existing drive, folder or file to delete.", L"Tarnwick",
                       MB_OK | MB_ICONINFORMATION);
         return;
     }
-    const std::wstring question = L"Do you really want to delete " + ShortenPathForDisplay(260, path) + L" ?";
-    if (::MessageBoxW(m_hWnd, question.c_str(), L"Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES)
-        RunErase();
+    std::vector<std::wstring> targets;
+    if (ConfirmErase(m_hWnd, {selected}, targets))
+        RunErase(targets);
 }
 
-void CVantrelDlg::RunErase()
+void CVantrelDlg::RunErase(const std::vector<std::wstring>& confirmed)
 {
-    // Asked again: the item may have gone while the question was open.
-    const std::wstring target = m_tree.GetSelectedPath();
-    if (target.empty())
+    // Asked again: an item may have gone while the questions were open.
+    std::vector<std::wstring> targets;
+    for (const std::wstring& item : confirmed) {
+        std::wstring target;
+        if (ResolveTarget(item, target) == TargetCheck::Exact)
+            targets.push_back(target);
+    }
+    if (targets.empty())
         return;
     CProgressDlg progress(this);
-    progress.m_pszTarget = target.c_str();
+    progress.m_targets = targets;
     progress.m_nMethodId = EraseMethodIdFromIndex(m_cbMethod.GetCurSel());
     progress.DoModal();
     m_tree.RefreshSelected();

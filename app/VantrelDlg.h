@@ -9,6 +9,9 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 
+#include <string>
+#include <vector>
+
 class CVantrelDlg : public CDialog {
 public:
     explicit CVantrelDlg(CWnd* parent = nullptr);
@@ -28,7 +31,8 @@ protected:
 
 private:
     void OnBnClickedDelete();
-    void RunErase();
+    // Erases the confirmed targets that are still there, and refreshes the tree.
+    void RunErase(const std::vector<std::wstring>& confirmed);
 
     HICON m_hIcon;
     CMyHyperLink m_link;

@@ -14,6 +14,11 @@ enum NoticeType : int32_t {
     FileOverwritten = 6,
     FolderStarted = 7,
     FolderRemoved = 8,
+    // A volume root whose content the job erased: a root is never removed.
+    RootEmptied = 9,
+    // One name of a file that has further names outside the job: that name was removed, the
+    // file's content was left as it is.
+    NameRemoved = 10,
 };
 
 struct EraseNotice {

@@ -1,10 +1,15 @@
 #include "engine/EraseWorker.h"
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraserFileNTFS.h"
+#include "engine/TargetPath.h"
 #include "locks/HandleOwner.h"
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
 #include <new>
 
 namespace {
@@ -14,21 +19,34 @@ bool EndsWithSeparator(const std::wstring& path)
     return !path.empty() && path.back() == L'\\';
 }
 
-bool IsLinkEntry(const WIN32_FIND_DATAW& entry)
+// The path in the system's own form, in which no name is changed and no name means a device.
+std::wstring NtPath(const std::wstring& path)
 {
-    return EraseWorker::IsLink(entry.dwFileAttributes, entry.dwReserved0);
+    const std::wstring plain = PlainPath(path);
+    return plain.compare(0, 2, L"\\\\") == 0 ? L"\\??\\UNC\\" + plain.substr(2) : L"\\??\\" + plain;
+}
+
+// Gives the file the handle holds another name; never replaces a file of that name.
+bool RenameHeld(HANDLE file, const std::wstring& path)
+{
+    const std::wstring target = NtPath(path);
+    const DWORD nameBytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = nameBytes;
+    std::memcpy(rename->FileName, target.c_str(), nameBytes);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 bool PathIsLink(const std::wstring& path, DWORD attributes)
 {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    std::wstring entryPath = path;
-    while (EndsWithSeparator(entryPath))
-        entryPath.pop_back();
     WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW(entryPath.c_str(), &entry));
-    return !find || IsLinkEntry(entry);
+    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
+    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
 ULONGLONG SizeOfFile(const std::wstring& path)
@@ -41,13 +59,10 @@ ULONGLONG SizeOfFile(const std::wstring& path)
 } // namespace
 
 EraseWorker::EraseWorker(const EraseJob& job)
-    : m_target(job.target), m_notify(job.notify), m_cancel(job.cancel), m_methodId(job.methodId), m_method(CreateEraseMethod(job.methodId))
+    : m_targets(job.targets), m_notify(job.notify), m_cancel(job.cancel),
+      m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
+      m_method(CreateEraseMethod(job.methodId))
 {
-}
-
-bool EraseWorker::IsLink(DWORD attributes, DWORD reparseTag)
-{
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
 bool EraseWorker::StopRequested() const
@@ -58,7 +73,7 @@ bool EraseWorker::StopRequested() const
 void EraseWorker::Run()
 {
     SendNotice(m_notify, JobStarted);
-    if (!m_target || !*m_target) {
+    if (m_targets.empty() || std::find(m_targets.begin(), m_targets.end(), std::wstring()) != m_targets.end()) {
         // An empty target would make the walk list the current directory.
         SendNotice(m_notify, Problem, L"", nullptr, 0, 0, kProblemOpen);
         SendNotice(m_notify, JobTerminated);
@@ -70,7 +85,9 @@ void EraseWorker::Run()
         return;
     }
 
-    CollectTargets(m_target);
+    for (const std::wstring& target : m_targets)
+        CollectTargets(target);
+    m_totalSize = ContentToWrite();
     m_context = {};
     m_context.cancel = m_cancel;
 
@@ -100,71 +117,105 @@ void EraseWorker::Run()
 
 void EraseWorker::CollectTargets(const std::wstring& target)
 {
-    m_totalSize = 0;
-    m_failed = false;
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool isLink = PathIsLink(target, attributes);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!isLink)
-            m_totalSize = SizeOfFile(target);
-        m_files.push_back({target, isLink});
+        const bool isLink = PathIsLink(target, attributes);
+        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
         return;
     }
-    // The walk appends names to the folder path: without its separator the pattern would
-    // list the folder's siblings instead of its content.
+    // The walk appends names to the folder path, which so needs its separator. A folder that
+    // cannot be listed as itself (a link in its place, one that cannot be read) is only removed.
     const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
-    if (!isLink)
-        CollectFolder(folder);
+    DirectoryListing listing;
+    if (listing.Open(folder))
+        CollectFolder(folder, std::move(listing));
     m_folders.push_back(folder);
 }
 
 // Depth first: the files of a sub-folder follow in the order met, and every folder comes
 // after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
-void EraseWorker::CollectFolder(const std::wstring& top)
+void EraseWorker::CollectFolder(const std::wstring& top, DirectoryListing&& listing)
 {
     struct Level {
         std::wstring folder;
-        UniqueFindHandle find;
+        DirectoryListing listing;
     };
     std::vector<Level> levels;
-    WIN32_FIND_DATAW entry;
-    levels.push_back({top, UniqueFindHandle(::FindFirstFileW((top + L"*.*").c_str(), &entry))});
-    bool haveEntry = levels.back().find.IsValid();
+    levels.push_back({top, std::move(listing)});
     while (!levels.empty()) {
-        if (!haveEntry) {
+        DirectoryEntry entry;
+        if (!levels.back().listing.Next(entry)) {
             const std::wstring finished = levels.back().folder;
             levels.pop_back();
-            if (levels.empty())
-                break;
-            m_folders.push_back(finished);
-            haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
+            if (!levels.empty())
+                m_folders.push_back(finished);
             continue;
         }
-        const std::wstring name = entry.cFileName;
-        const std::wstring& folder = levels.back().folder;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (name != L"." && name != L"..") {
-                const std::wstring sub = folder + name + L"\\";
-                if (!IsLinkEntry(entry)) {
-                    WIN32_FIND_DATAW first;
-                    UniqueFindHandle find(::FindFirstFileW((sub + L"*.*").c_str(), &first));
-                    if (find) {
-                        levels.push_back({sub, std::move(find)});
-                        entry = first;
-                        continue;
-                    }
-                }
-                m_folders.push_back(sub);
-            }
-        } else {
-            const bool isLink = IsLinkEntry(entry);
-            m_files.push_back({folder + name, isLink});
-            if (!isLink)
-                m_totalSize += (static_cast<ULONGLONG>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+        const std::wstring path = levels.back().folder + entry.name;
+        const bool isLink = IsLink(entry.attributes, entry.reparseTag);
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            // The file as the listing found it, so that its name leads nowhere else later.
+            FileIdentity found;
+            found.volume = levels.back().listing.Volume();
+            found.index = entry.fileId;
+            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr);
+            continue;
         }
-        haveEntry = ::FindNextFileW(levels.back().find.Get(), &entry) != FALSE;
+        const std::wstring sub = path + L"\\";
+        DirectoryListing subListing;
+        if (!isLink && subListing.Open(sub))
+            levels.push_back({sub, std::move(subListing)});
+        else
+            m_folders.push_back(sub);
     }
+}
+
+void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found)
+{
+    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), 0};
+    if (!isLink) {
+        // How many names the file has, and which file it is where the listing did not say. A
+        // name that leads to another file than the one found is caught when it is opened.
+        FileIdentity named;
+        if (QueryFileIdentity(path.c_str(), named)) {
+            if (!file.identified)
+                file.identity = named;
+            file.identified = true;
+            file.identity.names = named.names;
+        }
+        if (file.identity.names > 1)
+            ++m_namesInJob[file.identity];
+        for (const NamedStream& stream : m_streams.List(path))
+            size += stream.size;
+        file.size = size;
+    }
+    m_files.push_back(std::move(file));
+}
+
+// A file with several names counts once, and not at all where its content stays.
+ULONGLONG EraseWorker::ContentToWrite() const
+{
+    ULONGLONG total = 0;
+    std::set<FileIdentity> counted;
+    for (const FileTarget& file : m_files) {
+        if (file.identity.names > 1 && (FateOf(file.identity) != ContentFate::Overwrite || !counted.insert(file.identity).second))
+            continue;
+        total += file.size;
+    }
+    return total;
+}
+
+EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
+{
+    // Asked first: the names already removed no longer count among the file's names.
+    if (m_overwritten.count(identity))
+        return ContentFate::AlreadyErased;
+    if (identity.names <= 1)
+        return ContentFate::Overwrite;
+    const auto inJob = m_namesInJob.find(identity);
+    const DWORD namesInJob = inJob == m_namesInJob.end() ? 1 : inJob->second;
+    return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
 bool EraseWorker::EraseOneFile(const FileTarget& target)
@@ -174,71 +225,190 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
     if (target.isLink)
         return RemoveLink(target.path);
 
+    // Names are counted again: one may have been added or removed since the walk.
+    FileIdentity identity = target.identity;
+    if (identity.names > 1)
+        QueryFileIdentity(path, identity);
+    ContentFate fate = FateOf(identity);
+    if (fate != ContentFate::Overwrite)
+        return RemoveName(target, fate == ContentFate::KeptForOutside);
+
     CEraserFileNTFS file;
-    int mode = kUnlockNone;
+    if (target.identified)
+        file.RequireFile(target.identity);
+    Holders holders;
+    OpenSharing sharing = kOpenAlone;
     for (;;) {
-        const OpenResult result = file.Open(path, mode);
+        const OpenResult result = file.Open(path, sharing);
         if (result == kOpenOk)
             break;
-        int32_t code = kProblemOpen;
-        int nextMode = mode;
-        switch (result) {
-        case kOpenLocked:
-            code = kProblemFileLocked;
-            nextMode = kUnlockCloseHandle;
-            break;
-        case kOpenCloseHandleFailed:
-            code = kProblemCloseHandleFailed;
-            nextMode = kUnlockKillOwner;
-            break;
-        case kOpenKillFailed:
-            code = kProblemKillFailed;
-            break;
-        default:
-            break;
+        HolderEnd end = result == kOpenLocked ? AskAboutHolder(target.path, target.path, false, holders) : HolderEnd::NoHolder;
+        if (end == HolderEnd::NoHolder) {
+            const int32_t answer = SendNotice(m_notify, Problem, path, nullptr, 0, 0, kProblemOpen);
+            if (answer == kAnswerRetry)
+                continue;
+            end = answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
         }
-        LockOwnerInfo owner = {};
-        const bool lockCode = code != kProblemOpen;
-        if (lockCode)
-            FindHandleOwner(target.path, owner);
-        const int32_t answer = SendNotice(m_notify, Problem, path, lockCode ? owner.ProcessName : nullptr, 0, 0, code);
-        if (answer == kAnswerRetry && code != kProblemKillFailed) {
-            mode = nextMode;
+        if (end == HolderEnd::Freed) {
+            sharing = kOpenBesideHolders;
             continue;
         }
         file.Close();
-        return answer == kAnswerSkip;
+        return end == HolderEnd::Skipped;
     }
 
+    // The open handle has the last word on the names: a link made after they were counted
+    // must not lose its content either.
+    if (file.Identity(identity) && (fate = FateOf(identity)) != ContentFate::Overwrite) {
+        file.Close();
+        return RemoveName(target, fate == ContentFate::KeptForOutside);
+    }
+    const StepEnd end = OverwriteContent(file, target.path);
+    file.Close();
+    if (end == StepEnd::Stopped)
+        return false;
+    // A cancelled file keeps its name and what was written so far; a file skipped after a
+    // failed write keeps its name and is not deleted as if it had been overwritten.
+    if (StopRequested() || end == StepEnd::Skipped)
+        return true;
+    if (identity.names > 1)
+        m_overwritten.insert(identity);
+
+    SendNotice(m_notify, FileOverwritten, path);
+    return RemoveFileName(target, false) != StepEnd::Stopped;
+}
+
+// The main data, then every named stream, each with all of the method's passes.
+EraseWorker::StepEnd EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring& path)
+{
+    StepEnd end = RunMethod(file, path);
+    if (end != StepEnd::Done)
+        return end;
+    for (const NamedStream& stream : m_streams.List(path)) {
+        if (StopRequested())
+            return StepEnd::Done;
+        for (;;) {
+            OpenResult result = kOpenFailed;
+            const std::unique_ptr<CEraserFile> streamFile = m_streams.Open(stream, result);
+            if (streamFile) {
+                end = RunMethod(*streamFile, stream.path);
+                streamFile->Close();
+                break;
+            }
+            const int32_t answer = SendNotice(m_notify, Problem, stream.path.c_str(), nullptr, 0, 0, kProblemOpen);
+            if (answer == kAnswerRetry)
+                continue;
+            end = answer == kAnswerSkip ? StepEnd::Skipped : StepEnd::Stopped;
+            break;
+        }
+        if (end != StepEnd::Done)
+            return end;
+    }
+    return StepEnd::Done;
+}
+
+EraseWorker::StepEnd EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
+{
     m_context.file = &file;
     m_context.notify = m_notify;
-    m_context.path = path;
+    m_context.path = path.c_str();
     m_context.totalSize = m_totalSize;
     m_context.passCount = PassCountOfMethod(m_methodId);
     m_context.fileSize = 0; // an empty file leaves it untouched: nothing counts for it
-    if (!m_method->Erase(&m_context)) {
-        file.Close();
-        return false;
-    }
+    if (!m_method->Erase(&m_context))
+        return StepEnd::Stopped;
     m_context.doneBefore += m_context.fileSize;
-    file.Close();
-    // A cancelled file keeps its name and what was written so far; a file skipped after a
-    // failed write keeps its name and is not deleted as if it had been overwritten.
-    if (StopRequested() || m_method->LastFileSkipped())
-        return true;
+    return m_method->LastFileSkipped() ? StepEnd::Skipped : StepEnd::Done;
+}
 
-    SendNotice(m_notify, FileOverwritten, path);
-    const std::wstring lastName = ScrambleName(target.path);
-    if (::DeleteFileW(lastName.c_str()))
-        return true;
-    return SendNotice(m_notify, Problem, path, nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip;
+// The name is changed and removed through a handle on the file, so that it is this file's name
+// that goes whatever a folder on the way may lead to by then. A name another process holds is
+// that holder's question before it is an error.
+EraseWorker::StepEnd EraseWorker::RemoveFileName(const FileTarget& target, bool keepAttributes)
+{
+    Holders holders;
+    UniqueFile name;
+    for (;;) {
+        name.Reset(::CreateFileW(target.path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const DWORD error = name ? ERROR_SUCCESS : ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
+            break;
+        const HolderEnd asked = AskAboutHolder(target.path, target.path, false, holders);
+        if (asked == HolderEnd::Skipped || asked == HolderEnd::Stopped)
+            return asked == HolderEnd::Skipped ? StepEnd::Skipped : StepEnd::Stopped;
+        if (asked == HolderEnd::NoHolder)
+            break;
+    }
+    FileIdentity held;
+    if (name && target.identified
+        && (!QueryFileIdentity(name.Get(), held) || held.volume != target.identity.volume || held.index != target.identity.index))
+        name.Reset();
+    if (name && DeleteHeld(name.Get(), target.path, keepAttributes))
+        return StepEnd::Done;
+    // Skipped, the file stays under the name it reached.
+    return SendNotice(m_notify, Problem, target.path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
+               ? StepEnd::Skipped
+               : StepEnd::Stopped;
+}
+
+EraseWorker::Holders::Step EraseWorker::Holders::NextFor(DWORD processId) const
+{
+    return m_killed.count(processId) ? KillFailed : m_unlocked.count(processId) ? Kill : Unlock;
+}
+
+void EraseWorker::Holders::Tried(DWORD processId, Step step)
+{
+    (step == Unlock ? m_unlocked : m_killed).insert(processId);
+}
+
+// The process that holds `current` open, if one can be found, gets the next question for it;
+// the answer is carried out on the very process and handle the question named, which the
+// lookup keeps until then. `shown` is the name the user knows the item by.
+EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, const std::wstring& shown,
+                                                   bool isFolder, Holders& holders)
+{
+    LockOwnerInfo owner = {};
+    if (!FindHandleOwner(current, owner))
+        return HolderEnd::NoHolder;
+    static const int32_t kCodes[2][3] = {
+        {kProblemFileLocked, kProblemCloseHandleFailed, kProblemKillFailed},
+        {kProblemFolderInUse, kProblemFolderInUseAgain, kProblemFolderStillInUse},
+    };
+    const Holders::Step step = holders.NextFor(owner.ProcessId);
+    const int32_t answer = SendNotice(m_notify, Problem, shown.c_str(), owner.ProcessName, 0, 0, kCodes[isFolder][step]);
+    // Once ending the holder failed, there is nothing further to try.
+    if (answer != kAnswerRetry || step == Holders::KillFailed)
+        return answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
+    holders.Tried(owner.ProcessId, step);
+    if (step == Holders::Unlock)
+        CloseOwnerHandle(owner);
+    else
+        KillOwner(owner);
+    return HolderEnd::Freed;
+}
+
+bool EraseWorker::RemoveName(const FileTarget& target, bool contentKept)
+{
+    const StepEnd end = RemoveFileName(target, true);
+    if (end == StepEnd::Done && contentKept)
+        SendNotice(m_notify, NameRemoved, target.path.c_str());
+    return end != StepEnd::Stopped;
 }
 
 bool EraseWorker::RemoveLink(const std::wstring& path)
 {
-    // Deleting a link removes the link alone; what it points to stays as it is.
+    // The link itself, and only while it still is one: what it points to stays as it is.
     for (;;) {
-        if (::DeleteFileW(path.c_str()))
+        const UniqueFile link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        FILE_ATTRIBUTE_TAG_INFO tag;
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        if (link && ::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
+            && IsLink(tag.FileAttributes, tag.ReparseTag)
+            && ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof(dispose)))
             return true;
         const int32_t answer = SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemOpen);
         if (answer != kAnswerRetry)
@@ -246,7 +416,7 @@ bool EraseWorker::RemoveLink(const std::wstring& path)
     }
 }
 
-std::wstring EraseWorker::ScrambleName(const std::wstring& path)
+std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
 {
     const size_t nameStart = path.find_last_of(L'\\') + 1; // 0 when there is no folder part
     std::wstring current = path;
@@ -257,38 +427,73 @@ std::wstring EraseWorker::ScrambleName(const std::wstring& path)
                 next[i] = letter;
         }
         // Never replaces: a file that already has the name stops the renaming instead.
-        if (!::MoveFileW(current.c_str(), next.c_str()))
+        if (!RenameHeld(file, next))
             break;
         current = next;
     }
     return current;
 }
 
+// Read-only belongs to the file, not to the name: a file that keeps its content under other
+// names gets it back once this name is gone.
+bool EraseWorker::DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes)
+{
+    FILE_BASIC_INFO before = {};
+    const bool restore = keepAttributes && ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof(before))
+                         && (before.FileAttributes & FILE_ATTRIBUTE_READONLY);
+    if (restore) {
+        FILE_BASIC_INFO writable = {};
+        writable.FileAttributes = (before.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable));
+    }
+    ScrambleName(file, path);
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    const bool deleted = ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+    if (restore) {
+        FILE_BASIC_INFO back = {};
+        back.FileAttributes = before.FileAttributes;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &back, sizeof(back));
+    }
+    return deleted;
+}
+
 bool EraseWorker::RemoveOneFolder(const std::wstring& path)
 {
+    if (IsVolumeRoot(path))
+        return FinishRoot(path);
     SendNotice(m_notify, FolderStarted, path.c_str());
-    for (int attempt = 0;; ++attempt) {
+    Holders holders;
+    for (;;) {
         if (::RemoveDirectoryW(path.c_str())) {
             SendNotice(m_notify, FolderRemoved, path.c_str());
             return true;
         }
-        LockOwnerInfo owner = {};
-        const bool found = FindHandleOwner(path, owner);
-        const int32_t code = !found        ? kProblemFolderNotRemovable
-                             : attempt == 0 ? kProblemFolderInUse
-                             : attempt == 1 ? kProblemFolderInUseAgain
-                                            : kProblemFolderStillInUse;
-        const int32_t answer =
-            SendNotice(m_notify, Problem, path.c_str(), found ? owner.ProcessName : nullptr, 0, 0, code);
-        if (answer != kAnswerRetry)
-            return answer == kAnswerSkip;
-        if (code == kProblemFolderInUse)
-            CloseOwnerHandle(owner);
-        else if (code == kProblemFolderInUseAgain)
-            KillOwner(owner);
-        else
+        switch (AskAboutHolder(path, path, true, holders)) {
+        case HolderEnd::Freed:
+            continue;
+        case HolderEnd::NoHolder:
+            return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemFolderNotRemovable) == kAnswerSkip;
+        case HolderEnd::Skipped:
+            return true;
+        case HolderEnd::Stopped:
             return false;
+        }
     }
+}
+
+// A root can never be removed, and looking up who holds it would find the system's own handles
+// on the volume: it is only said to be empty once it is.
+bool EraseWorker::FinishRoot(const std::wstring& root)
+{
+    const std::wstring folder = EndsWithSeparator(root) ? root : root + L"\\";
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &entry));
+    bool empty = true;
+    for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
+        empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+    if (empty)
+        SendNotice(m_notify, RootEmptied, folder.c_str());
+    return true;
 }
 
 DWORD WINAPI RunEraseJob(LPVOID parameter)

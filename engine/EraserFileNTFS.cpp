@@ -1,42 +1,38 @@
 #include "engine/EraserFileNTFS.h"
 
-#include "locks/HandleOwner.h"
-#include "locks/UnlockActions.h"
-
-namespace {
-
-HANDLE OpenForOverwrite(const wchar_t* path, DWORD share)
+bool CEraserFileNTFS::IsRequiredFile(HANDLE file) const
 {
-    // Write-through instead of a flush per pass; buffering itself stays on.
-    return ::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
+    FileIdentity identity;
+    return !m_requiresFile
+           || (QueryFileIdentity(file, identity) && identity.volume == m_required.volume && identity.index == m_required.index);
 }
 
-} // namespace
-
-OpenResult CEraserFileNTFS::Open(const wchar_t* path, int unlockMode)
+OpenResult CEraserFileNTFS::Open(const wchar_t* path, OpenSharing sharing)
 {
     Close();
-    if (!::SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL))
+    // Attributes go through a handle on the file itself, and only once it is known to be the
+    // one required: a folder on the way swapped for a link must not lead anything elsewhere.
+    // Reading and writing attributes conflicts with no other open, whatever its sharing.
+    {
+        const UniqueFile attributes(::CreateFileW(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                  OPEN_EXISTING, 0, nullptr));
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears the others; zero times stay as they are
+        if (!attributes || !IsRequiredFile(attributes.Get())
+            || !::SetFileInformationByHandle(attributes.Get(), FileBasicInfo, &basic, sizeof(basic)))
+            return kOpenFailed;
+    }
+    const DWORD share = sharing == kOpenBesideHolders ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    // Write-through instead of a flush per pass; buffering itself stays on.
+    m_file.Reset(::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (!m_file)
+        return ::GetLastError() == ERROR_SHARING_VIOLATION ? kOpenLocked : kOpenFailed;
+    if (!IsRequiredFile(m_file.Get())) {
+        m_file.Reset();
         return kOpenFailed;
-    m_file.Reset(OpenForOverwrite(path, 0));
-    if (m_file)
-        return kOpenOk;
-    if (::GetLastError() != ERROR_SHARING_VIOLATION)
-        return kOpenFailed;
-
-    if (unlockMode != kUnlockCloseHandle && unlockMode != kUnlockKillOwner)
-        return unlockMode == kUnlockNone ? kOpenLocked : kOpenFailed;
-    LockOwnerInfo owner = {};
-    if (!FindHandleOwner(path, owner))
-        return kOpenFailed;
-    if (unlockMode == kUnlockCloseHandle && !CloseOwnerHandle(owner))
-        return kOpenCloseHandleFailed;
-    if (unlockMode == kUnlockKillOwner && !KillOwner(owner))
-        return kOpenKillFailed;
-
-    // Other handles on the file may remain; they no longer keep it from being overwritten.
-    m_file.Reset(OpenForOverwrite(path, FILE_SHARE_READ | FILE_SHARE_WRITE));
-    return m_file ? kOpenOk : kOpenFailed;
+    }
+    return kOpenOk;
 }
 
 bool CEraserFileNTFS::GetSize(ULONGLONG& size)

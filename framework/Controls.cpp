@@ -81,6 +81,11 @@ bool CRichEditCtrl::SetReadOnly(bool readOnly)
     return SendMessage(EM_SETREADONLY, readOnly) != 0;
 }
 
+void CRichEditCtrl::LimitText(long maxCharacters)
+{
+    SendMessage(EM_EXLIMITTEXT, 0, maxCharacters);
+}
+
 bool CRichEditCtrl::LineScroll(int lines, int characters)
 {
     return SendMessage(EM_LINESCROLL, static_cast<WPARAM>(characters), lines) != 0;

@@ -47,6 +47,8 @@ public:
     bool SetSelectionCharFormat(CHARFORMATW& format);
     long GetTextLength() const;
     bool SetReadOnly(bool readOnly = true);
+    // The most text the control takes, in characters; without it the control stops at 32,767.
+    void LimitText(long maxCharacters);
     bool LineScroll(int lines, int characters = 0);
 };
 

@@ -177,8 +177,14 @@ HINSTANCE AfxGetInstanceHandle()
 
 bool AfxInitRichEdit()
 {
-    // The templates name the 2.0 classes, which this library registers while it is loaded.
-    static const UniqueModule library(::LoadLibraryW(L"riched20.dll"));
+    // The templates name the 2.0 classes, which this library registers while it is loaded. By
+    // its full path: by name alone a library of that name beside the program would be loaded.
+    static const UniqueModule library([] {
+        wchar_t system[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+        return length > 0 && length < MAX_PATH ? ::LoadLibraryW((std::wstring(system, length) + L"\\riched20.dll").c_str())
+                                               : nullptr;
+    }());
     return library.IsValid();
 }
 

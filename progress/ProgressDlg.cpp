@@ -17,6 +17,9 @@ constexpr UINT kCloseTimerMs = 100;
 // Asks the interface thread to start the close timer: a timer belongs to its window's thread.
 constexpr UINT kStartCloseTimer = WM_APP + 1;
 
+// A log line per file and folder, some hundred thousand of them, and paths of any length.
+constexpr long kLogCapacity = 0x7FFFFFFE;
+
 constexpr COLORREF kErrorColor = RGB(200, 0, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
 const wchar_t kErrorCaption[] = L"Tarnwick :: ERROR";
@@ -78,6 +81,7 @@ BOOL CProgressDlg::OnInitDialog()
     m_closeAfter.SetCheck(AfxGetApp()->GetProfileInt(kSettingsSection, kCloseAfterDeleteEntry, 0) ? BST_CHECKED
                                                                                                  : BST_UNCHECKED);
     m_log.SetReadOnly(true);
+    m_log.LimitText(kLogCapacity);
 
     RECT bar, details, log;
     m_totalBar.GetWindowRect(&bar);
@@ -93,7 +97,7 @@ BOOL CProgressDlg::OnInitDialog()
 
     m_cancel = kCancelNone;
     m_finished = false;
-    m_job = EraseJob{m_pszTarget, m_nMethodId, OnNotice, &m_cancel};
+    m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
     m_worker.Reset(::CreateThread(nullptr, 0, RunEraseJob, &m_job, 0, nullptr));
     if (!m_worker) {
         // No job can run: say so and let the user close the window.
@@ -147,6 +151,12 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
         break;
     case FolderRemoved:
         AppendLogLine(false, L"Folder " + Shown(notice, 0) + L" deleted");
+        break;
+    case RootEmptied:
+        AppendLogLine(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
+        break;
+    case NameRemoved:
+        AppendLogLine(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
         break;
     case Problem:
         return HandleProblem(notice);

@@ -13,15 +13,15 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 class CProgressDlg : public CDialog {
 public:
     explicit CProgressDlg(CWnd* parent = nullptr);
     ~CProgressDlg() override;
 
-    // Set by the creator before DoModal: a file, or a folder ending with "\"; owned by the
-    // creator, who frees it after DoModal has returned.
-    const wchar_t* m_pszTarget = nullptr;
+    // Set by the creator before DoModal: files, and folders ending with "\", erased in one job.
+    std::vector<std::wstring> m_targets;
     int m_nMethodId = 1;
 
     // The job's notice callback. Runs on the worker thread; reaches the windows by messages.

@@ -107,10 +107,19 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive.
+export MORVANE_TEST_DRIVE=R:
+map_test_drive() {
+    rm -rf "$BUILD/test-drive"
+    mkdir -p "$BUILD/test-drive"
+    ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
+}
+
 # One server for the whole run, with the desktop and services started before any test, so
 # that they neither inherit a test's output pipe nor start anew for every test.
 start_wine() {
     ensure_wine_prefix
+    map_test_drive
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     wineserver -p

@@ -19,7 +19,7 @@ bool IsNul(const unsigned char* character, size_t unit)
 
 }  // namespace
 
-bool ParseDropFiles(const void* data, size_t size, DropFileList& list) noexcept
+bool ParseDropFiles(const void* data, size_t size, DropFileList& list)
 {
     list = DropFileList{};
     DROPFILES header;
@@ -48,11 +48,7 @@ bool ParseDropFiles(const void* data, size_t size, DropFileList& list) noexcept
         }
         if (length == 0)
             break;
-        if (list.count == 0) {
-            list.firstOffset = offset;
-            list.firstLength = length;
-        }
-        ++list.count;
+        list.paths.push_back({offset, length});
         offset += (length + 1) * unit;
     }
     list.wide = header.fWide != 0;

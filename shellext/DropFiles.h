@@ -5,14 +5,19 @@
 // against the block's size before it is read.
 
 #include <cstddef>
+#include <vector>
+
+struct DropPath {
+    size_t offset; // in bytes from the start of the data
+    size_t length; // in characters, without the NUL
+};
 
 struct DropFileList {
-    size_t count = 0;
-    bool wide = false;        // paths of wchar_t, else of char in the ANSI code page
-    size_t firstOffset = 0;   // in bytes from the start of the data
-    size_t firstLength = 0;   // in characters, without the NUL
+    bool wide = false;           // paths of wchar_t, else of char in the ANSI code page
+    std::vector<DropPath> paths; // in the order of the list
 };
 
 // False where the header does not fit, pFiles points outside the block or into the header, or a
 // path has no NUL before the block ends. A block that ends right after a path's NUL ends the list.
-bool ParseDropFiles(const void* data, size_t size, DropFileList& list) noexcept;
+// Throws only what allocating the list throws.
+bool ParseDropFiles(const void* data, size_t size, DropFileList& list);

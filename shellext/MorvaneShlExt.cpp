@@ -6,46 +6,56 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <cwchar>
-#include <iterator>
+#include <string>
+#include <vector>
 
 namespace {
 
-// A path that does not fit is refused whole: a shortened one could name another item, and
-// that item would be erased.
-bool CopyFirstPath(const GlobalLockGuard& block, wchar_t (&path)[MAX_PATH])
+const wchar_t kListPrefix[] = L"mvl";
+
+// Every selected path, whole: a shortened path could name another item, which would be erased.
+bool TakePaths(const GlobalLockGuard& block, std::vector<std::wstring>& paths)
 {
     DropFileList list;
-    if (!ParseDropFiles(block.Data(), block.Size(), list) || list.count == 0)
+    if (!ParseDropFiles(block.Data(), block.Size(), list) || list.paths.empty())
         return false;
-    const char* first = static_cast<const char*>(block.Data()) + list.firstOffset;
-    if (list.wide) {
-        if (list.firstLength >= MAX_PATH)
+    const char* data = static_cast<const char*>(block.Data());
+    for (const DropPath& at : list.paths) {
+        std::wstring path;
+        if (list.wide) {
+            path.resize(at.length);
+            std::memcpy(&path[0], data + at.offset, at.length * sizeof(wchar_t));
+        } else {
+            if (at.length > INT_MAX)
+                return false;
+            const int length = static_cast<int>(at.length);
+            const int units = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, data + at.offset, length, nullptr, 0);
+            if (units <= 0)
+                return false;
+            path.resize(static_cast<size_t>(units));
+            ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, data + at.offset, length, &path[0], units);
+        }
+        // No file system name holds a control character, and a line break would split the path
+        // in two on its way to the program.
+        if (std::any_of(path.begin(), path.end(), [](wchar_t c) { return c < L' '; }))
             return false;
-        std::memcpy(path, first, list.firstLength * sizeof(wchar_t));
-        path[list.firstLength] = L'\0';
-        return true;
+        paths.push_back(std::move(path));
     }
-    if (list.firstLength > INT_MAX)
-        return false;
-    // Fails, rather than cutting, where the converted path needs more room.
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, first, static_cast<int>(list.firstLength), path, MAX_PATH - 1);
-    if (length == 0)
-        return false;
-    path[length] = L'\0';
     return true;
 }
 
-bool TakeFirstPath(IDataObject& selection, wchar_t (&path)[MAX_PATH])
+bool TakeSelection(IDataObject& selection, std::vector<std::wstring>& paths)
 {
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     ScopedStgMedium medium;
     if (FAILED(selection.GetData(&format, medium.Put())) || medium.Get().tymed != TYMED_HGLOBAL)
         return false;
     const GlobalLockGuard block(medium.Get().hGlobal);
-    return block && CopyFirstPath(block, path);
+    return block && TakePaths(block, paths);
 }
 
 // The installation record that the product's setup writes: the folder that holds Morvane.exe.
@@ -71,15 +81,56 @@ bool ReadInstallDirectory(wchar_t (&directory)[MAX_PATH])
     return length != 0;
 }
 
+// One argument as the program's run-time library splits command lines: in quotes, with the
+// backslashes before the closing quote doubled ("E:\" would otherwise reach it as E:").
+std::wstring Quoted(const std::wstring& argument)
+{
+    size_t trailing = 0;
+    while (trailing < argument.size() && argument[argument.size() - 1 - trailing] == L'\\')
+        ++trailing;
+    return L"\"" + argument + std::wstring(trailing, L'\\') + L"\"";
+}
+
+// Many paths would not fit a command line (32,767 characters): they go to the program in a list
+// file of the user's temporary folder, UTF-16 with a byte-order mark, one path per line, which
+// the program reads and deletes. Empty where the list could not be written.
+std::wstring WriteTargetList(const std::vector<std::wstring>& paths)
+{
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t file[MAX_PATH];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || !::GetTempFileNameW(folder, kListPrefix, 0, file))
+        return std::wstring();
+    std::wstring text = L"\uFEFF";
+    for (const std::wstring& path : paths)
+        text += path + L"\r\n";
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    bool complete = false;
+    {
+        const UniqueFile list(::CreateFileW(file, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        complete = list && ::WriteFile(list.Get(), text.data(), bytes, &written, nullptr) && written == bytes;
+    }
+    if (!complete) {
+        ::DeleteFileW(file);
+        return std::wstring();
+    }
+    return file;
+}
+
 }  // namespace
 
 STDMETHODIMP CMorvaneShlExt::Initialize(PCIDLIST_ABSOLUTE /*folder*/, IDataObject* dataObject,
                                         HKEY /*progIdKey*/) noexcept
 {
-    if (dataObject && TakeFirstPath(*dataObject, m_szFile))
-        return S_OK;
     // A refused selection must not leave an earlier one (or part of itself) to be passed on.
-    m_szFile[0] = L'\0';
+    m_paths.clear();
+    try {
+        if (dataObject && TakeSelection(*dataObject, m_paths))
+            return S_OK;
+    } catch (...) {
+    }
+    m_paths.clear();
     return E_INVALIDARG;
 }
 
@@ -112,11 +163,24 @@ STDMETHODIMP CMorvaneShlExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept
         return E_INVALIDARG;
     // Nothing that cannot be started is reported: the item simply does nothing.
     wchar_t directory[MAX_PATH];
-    if (m_szFile[0] == L'\0' || !ReadInstallDirectory(directory))
+    if (m_paths.empty() || !ReadInstallDirectory(directory))
         return S_OK;
-    // One argument, quoted so that blanks in the path do not split it.
-    wchar_t parameters[MAX_PATH + 2];
-    std::swprintf(parameters, std::size(parameters), L"\"%ls\"", m_szFile);
-    ::ShellExecuteW(nullptr, L"open", L"Morvane.exe", parameters, directory, SW_SHOWNORMAL);
+    try {
+        // The program by its full path: by its name alone the shell would look further, where
+        // another program of that name could be.
+        const std::wstring program = std::wstring(directory) + L"\\Morvane.exe";
+        if (m_paths.size() == 1) {
+            ::ShellExecuteW(nullptr, L"open", program.c_str(), Quoted(m_paths.front()).c_str(), directory, SW_SHOWNORMAL);
+            return S_OK;
+        }
+        const std::wstring list = WriteTargetList(m_paths);
+        if (list.empty())
+            return S_OK;
+        const std::wstring parameters = L"/list " + Quoted(list);
+        if (reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", program.c_str(), parameters.c_str(), directory,
+                                                      SW_SHOWNORMAL)) <= 32)
+            ::DeleteFileW(list.c_str());
+    } catch (...) {
+    }
     return S_OK;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The context-menu handler Explorer creates for every file and folder selection: one item,
-// "Delete by Kestrium", that starts Morvane.exe on the first selected path.
+// "Delete by Kestrium", that starts Morvane.exe on every selected path.
 
 #include "com/ComObject.h"
 #include "shellext/MorvaneShlExtClsid.h"
@@ -9,6 +9,9 @@
 #include <windows.h>
 
 #include <shlobj.h>
+
+#include <string>
+#include <vector>
 
 // The menu item's picture: loaded when the DLL is attached to a process, deleted when detached.
 extern UniqueBitmap g_hMenuBitmap;
@@ -31,6 +34,6 @@ public:
                                   UINT bufferLength) noexcept override;
 
 private:
-    // The first selected path, whole; empty where Initialize refused the selection.
-    wchar_t m_szFile[MAX_PATH] = {};
+    // Every selected path, whole; none where Initialize refused the selection.
+    std::vector<std::wstring> m_paths;
 };

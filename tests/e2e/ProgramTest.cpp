@@ -1,6 +1,10 @@
 // The real program, started as Explorer or the user starts it, and used as a user would.
 
+#include "com/ComPtr.h"
 #include "resources/resource.h"
+#include "shellext/MorvaneShlExtClsid.h"
+#include "tests/shellext/DropDataObject.h"
+#include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/Gui.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/Links.h"
@@ -10,6 +14,14 @@
 #include "win32/ScopedHandle.h"
 
 #include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdlib>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -31,8 +43,10 @@ protected:
     }
 
     // Confirms with Yes, picks the method in the chooser and presses OK, waits for the end of
-    // the job and presses "Finish". The chooser's preselected index goes to `offered`.
-    static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr)
+    // the job and presses "Finish". The chooser's preselected index goes to `offered`, the job's
+    // log to `log`.
+    static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr,
+                                       std::wstring* log = nullptr)
     {
         HWND confirm = program.Window(L"Tarnwick");
         ASSERT_TRUE(confirm);
@@ -47,6 +61,8 @@ protected:
         HWND progress = program.Window(L"Deleting ...");
         ASSERT_TRUE(progress);
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        if (log)
+            *log = ItemText(progress, IDC_LOG);
         PressButton(progress, IDC_CANCEL_FINISH);
         EXPECT_TRUE(program.HasEnded());
     }
@@ -82,6 +98,257 @@ TEST_F(ProgramTest, FolderWithoutItsSeparatorIsErasedWhole)
     ProgramRun program(L"\"" + folder + L"\"");
     ConfirmChooseAndFinish(program, 3);
     EXPECT_FALSE(PathExists(folder));
+}
+
+// A file or folder made below `dir` through the long form, so that any name can be made.
+std::wstring Put(const TempDir& dir, const std::wstring& relative, const char* content = nullptr)
+{
+    const std::wstring path = dir / relative;
+    const std::wstring longPath = L"\\\\?\\" + path;
+    if (!content) {
+        ::CreateDirectoryW(longPath.c_str(), nullptr);
+        return path;
+    }
+    UniqueFile file(::CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.Get(), content, static_cast<DWORD>(std::strlen(content)), &written, nullptr);
+    return path;
+}
+
+void Link(const TempDir& dir, const std::wstring& link, const std::wstring& existing)
+{
+    ::CreateHardLinkW((L"\\\\?\\" + dir / link).c_str(), (L"\\\\?\\" + dir / existing).c_str(), nullptr);
+}
+
+struct HostileTarget {
+    const char* name;
+    // Makes what the case needs below the folder and gives the path to name on the command line.
+    std::wstring (*make)(const TempDir& dir);
+    const wchar_t* currentFolder;            // below the folder: the program's current directory
+    std::vector<std::wstring> erased;        // what goes, the named item first; none: refused
+    const wchar_t* logLine = nullptr;        // a line the job's log must hold
+};
+
+const std::wstring kDeep = std::wstring(100, L'x') + L"\\" + std::wstring(100, L'y') + L"\\" + std::wstring(100, L'z');
+
+const HostileTarget kHostileTargets[] = {
+    {"trailing dot", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\foo", "plain"); return Put(d, L"d\\foo.", "dot"); },
+     nullptr, {L"d\\foo."}},
+    {"trailing space", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\bar", "plain"); return Put(d, L"d\\bar ", "space"); },
+     nullptr, {L"d\\bar "}},
+    {"forward slashes",
+     [](const TempDir& d) {
+         Put(d, L"d");
+         std::wstring path = Put(d, L"d\\f.txt", "f");
+         std::replace(path.begin(), path.end(), L'\\', L'/');
+         return path;
+     },
+     nullptr, {L"d\\f.txt"}},
+    {"relative", [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\r.txt", "r"); return std::wstring(L"r.txt"); }, L"d",
+     {L"d\\r.txt"}},
+    {"drive-relative",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\dr.txt", "dr"); return d.Path().substr(0, 2) + L"dr.txt"; }, L"d",
+     {L"d\\dr.txt"}},
+    {"dot-dot inside",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\sub"); Put(d, L"d\\sub\\s.txt", "s"); Put(d, L"d\\up.txt", "up");
+                            return d / L"d\\sub\\..\\up.txt"; },
+     nullptr, {L"d\\up.txt"}},
+    {"hard link to a file outside",
+     [](const TempDir& d) { Put(d, L"out"); Put(d, L"out\\o.txt", "outside"); Put(d, L"t"); Link(d, L"t\\h.txt", L"out\\o.txt");
+                            return d / L"t"; },
+     nullptr, {L"t", L"t\\h.txt"}, L"the file keeps its content under its other names"},
+    {"hard link pair inside",
+     [](const TempDir& d) { Put(d, L"p"); Put(d, L"p\\a.txt", "pair"); Link(d, L"p\\b.txt", L"p\\a.txt"); Put(d, L"p\\c.txt", "c");
+                            return d / L"p"; },
+     nullptr, {L"p", L"p\\a.txt", L"p\\b.txt", L"p\\c.txt"}},
+    {"300 characters",
+     [](const TempDir& d) { Put(d, L"x"); Put(d, kDeep.substr(0, 100)); Put(d, kDeep.substr(0, 201)); Put(d, kDeep);
+                            Put(d, kDeep + L"\\deep.txt", "deep"); return d / (kDeep + L"\\deep.txt"); },
+     nullptr, {kDeep + L"\\deep.txt"}},
+    {"device", [](const TempDir&) { return std::wstring(L"\\\\.\\C:"); }, nullptr, {}},
+    {"system namespace", [](const TempDir&) { return std::wstring(L"\\\\?\\GLOBALROOT\\Device\\Null"); }, nullptr, {}},
+    {"reserved name", [](const TempDir&) { return std::wstring(L"CON"); }, nullptr, {}},
+    {"reserved name with an extension", [](const TempDir& d) { Put(d, L"nul.txt", "n"); return std::wstring(L"NUL.txt"); },
+     nullptr, {}},
+    {"reserved name made through the long form", [](const TempDir& d) { return Put(d, L"COM1", "com"); }, nullptr, {}},
+    {"stream of a file", [](const TempDir& d) { return Put(d, L"s.txt", "s") + L":hidden"; }, nullptr, {}},
+};
+
+TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
+{
+    for (const HostileTarget& target : kHostileTargets) {
+        SCOPED_TRACE(target.name);
+        TempDir dir;
+        const std::wstring named = target.make(dir);
+        std::map<std::wstring, std::string> expected = TreeSnapshot(dir.Path());
+        ProgramRun program(L"\"" + named + L"\"", L"", target.currentFolder ? dir / target.currentFolder : dir.Path());
+        if (target.erased.empty()) {
+            HWND box = program.Window(L"Tarnwick :: Error");
+            ASSERT_TRUE(box);
+            EXPECT_EQ(L"Path " + named + L" is not a file or folder", MessageBoxText(box));
+            PressButton(box, IDOK);
+            EXPECT_TRUE(program.HasEnded());
+        } else {
+            const std::wstring shown = dir / target.erased.front();
+            HWND confirm = program.Window(L"Tarnwick");
+            ASSERT_TRUE(confirm);
+            if (shown.size() <= 260) {
+                EXPECT_EQ(L"Do you really want to delete " + shown + L" ?", MessageBoxText(confirm));
+            }
+            std::wstring log;
+            ConfirmChooseAndFinish(program, 3, nullptr, &log);
+            if (target.logLine) {
+                EXPECT_NE(std::wstring::npos, log.find(target.logLine)) << std::string(log.begin(), log.end());
+            }
+            for (const std::wstring& gone : target.erased)
+                expected.erase(gone);
+        }
+        EXPECT_EQ(expected, TreeSnapshot(dir.Path()));
+    }
+}
+
+// Explorer's way in: the extension, handed a selection, has its item invoked. The program it
+// starts from the installation folder (this one) comes back as a run of its own.
+class ExplorerSelection {
+public:
+    explicit ExplorerSelection(const std::vector<std::wstring>& selection)
+    {
+        std::wstring folder = ExecutableDirectory();
+        folder.pop_back();
+        WriteString(HKEY_LOCAL_MACHINE, kRecordKey, L"path", folder);
+        ComApartment apartment;
+        const UniqueModule dll(::LoadLibraryW((ExecutableDirectory() + L"MorvaneExt.dll").c_str()));
+        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+        const auto get = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(::GetProcAddress(dll.Get(), "DllGetClassObject")));
+        ComPtr<IClassFactory> factory;
+        ComPtr<IShellExtInit> init;
+        if (!get || FAILED(get(CLSID_MorvaneShlExt, IID_PPV_ARGS(factory.Put())))
+            || FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(init.Put())))
+            || FAILED(init->Initialize(nullptr, MakeDropDataObject(selection).Get(), nullptr)))
+            return;
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = MAKEINTRESOURCEA(0);
+        m_invoked = SUCCEEDED(init.As<IContextMenu>()->InvokeCommand(&info));
+    }
+
+    // The program's first question, and the run it belongs to.
+    HWND Question(std::unique_ptr<ProgramRun>& program) const
+    {
+        HWND question = m_invoked ? WaitForWindow(L"Tarnwick") : nullptr;
+        DWORD pid = 0;
+        if (question && ::GetWindowThreadProcessId(question, &pid))
+            program = std::make_unique<ProgramRun>(pid);
+        return question;
+    }
+
+private:
+    static constexpr const wchar_t* kRecordKey = L"SOFTWARE\\Kestrium";
+    KeyPathGuard m_recordKey{HKEY_LOCAL_MACHINE, kRecordKey};
+    ValueGuard m_record{HKEY_LOCAL_MACHINE, kRecordKey, L"path"};
+    bool m_invoked = false;
+};
+
+TEST_F(ProgramTest, SeveralItemsFromExplorerAreErasedInOneJob)
+{
+    m_dir.MakeFolder(L"d");
+    std::vector<std::wstring> selection;
+    for (const wchar_t* name : {L"d\\1.txt", L"d\\2.txt", L"d\\3.txt", L"d\\4.txt", L"d\\5.txt"})
+        selection.push_back(m_dir.WriteFile(name, "secret"));
+    m_dir.WriteFile(L"d\\kept.txt", "kept");
+    std::map<std::wstring, std::string> expected = TreeSnapshot(m_dir.Path());
+
+    const ExplorerSelection explorer(selection);
+    std::unique_ptr<ProgramRun> program;
+    HWND confirm = explorer.Question(program);
+    ASSERT_TRUE(confirm);
+    std::wstring question = L"Do you really want to delete these 5 items?\n";
+    for (const std::wstring& path : selection)
+        question += L"\n" + path;
+    EXPECT_EQ(question, MessageBoxText(confirm));
+    std::wstring log;
+    ConfirmChooseAndFinish(*program, 3, nullptr, &log);
+    for (const std::wstring& path : selection)
+        expected.erase(path.substr(m_dir.Path().size() + 1));
+    EXPECT_EQ(expected, TreeSnapshot(m_dir.Path()));
+    // One job: one start, one end.
+    EXPECT_EQ(0u, log.find(L"Starting to delete"));
+    EXPECT_EQ(log.find(L"Starting to delete"), log.rfind(L"Starting to delete"));
+}
+
+TEST_F(ProgramTest, TwoThousandItemsAreHandedOverWhole)
+{
+    std::vector<std::wstring> selection;
+    for (int i = 0; i < 2000; ++i)
+        selection.push_back(m_dir.WriteFile(L"item " + std::to_wstring(i) + L".txt", "x"));
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::vector<std::wstring> lists = FolderNames(temp, L"mvl*.tmp");
+
+    const ExplorerSelection explorer(selection);
+    std::unique_ptr<ProgramRun> program;
+    HWND confirm = explorer.Question(program);
+    ASSERT_TRUE(confirm);
+    const std::wstring question = MessageBoxText(confirm);
+    EXPECT_EQ(0u, question.find(L"Do you really want to delete these 2000 items?\n\n" + selection[0] + L"\n"));
+    EXPECT_EQ(L"\n" + selection[4] + L"\nand 1995 more", question.substr(question.find(L"\n" + selection[4])));
+    PressButton(confirm, IDNO);
+    EXPECT_TRUE(program->HasEnded());
+    // The list was read and is gone; nothing else changed.
+    EXPECT_EQ(lists, FolderNames(temp, L"mvl*.tmp"));
+    EXPECT_EQ(2000u, FolderNames(m_dir.Path()).size());
+}
+
+TEST_F(ProgramTest, WholeDriveIsAskedForTwiceAndRunningWindowsIsRefused)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
+    if (!drive)
+        GTEST_SKIP() << "no drive of the tests' own: ./scripts/test.sh maps one";
+    const std::wstring root = std::wstring(drive) + L"\\";
+    const std::wstring file = root + L"on the drive.txt";
+    ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring warning = L"Everything on drive " + std::wstring(drive) + L" will be erased: every file and folder on "
+                                 L"it, beyond recovery.\n\nDo you really want to erase the whole drive " + drive + L"?";
+    for (const int answer : {IDNO, IDYES}) {
+        ProgramRun program(root); // unquoted: before a quote, "\" would escape it
+        HWND confirm = program.Window(L"Tarnwick");
+        ASSERT_TRUE(confirm);
+        EXPECT_EQ(L"Do you really want to delete " + std::wstring(drive) + L" ?", MessageBoxText(confirm));
+        PressButton(confirm, IDYES);
+        HWND again = program.Window(L"Tarnwick", confirm);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(warning, MessageBoxText(again));
+        if (answer == IDNO) {
+            PressButton(again, IDNO);
+            EXPECT_TRUE(program.HasEnded());
+            EXPECT_TRUE(PathExists(file));
+        } else {
+            // The rest of the journey as for any target, from the chooser on.
+            PressButton(again, IDYES);
+            HWND chooser = program.Window(L"Choose delete method");
+            ASSERT_TRUE(chooser);
+            PressButton(chooser, IDOK);
+            HWND progress = program.Window(L"Deleting ...");
+            ASSERT_TRUE(progress);
+            ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+            PressButton(progress, IDC_CANCEL_FINISH);
+            EXPECT_TRUE(program.HasEnded());
+            EXPECT_TRUE(FolderNames(root).empty());
+            EXPECT_TRUE(PathExists(root));
+        }
+    }
+
+    wchar_t windows[MAX_PATH];
+    ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    for (const std::wstring& named : {std::wstring(windows), std::wstring(windows, 2) + L"\\"}) {
+        ProgramRun program(named);
+        HWND box = program.Window(L"Tarnwick :: Error");
+        ASSERT_TRUE(box);
+        EXPECT_NE(std::wstring::npos, MessageBoxText(box).find(L"holds the running Windows and cannot be erased"));
+        PressButton(box, IDOK);
+        EXPECT_TRUE(program.HasEnded());
+    }
 }
 
 TEST_F(ProgramTest, MissingPathIsReportedAndNothingChanges)

@@ -1,9 +1,11 @@
 // Whole jobs on real temporary trees: what is erased, in which order, what is reported, and
 // what is left alone.
 
+#include "engine/DirectoryListing.h"
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
+#include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
@@ -13,17 +15,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 
 namespace {
 
 constexpr int kRandomMethod = 4;
+constexpr int kThreePassMethod = 3;
 
 class EraseWorkerTest : public ::testing::Test {
 protected:
     // Runs the job to its end on this thread.
     void RunJob(const std::wstring& target, int methodId = kRandomMethod)
     {
-        EraseJob job = {target.c_str(), methodId, NoticeRecorder::Callback, &m_cancel};
+        EraseJob job = {{target}, methodId, NoticeRecorder::Callback, &m_cancel};
         RunEraseJob(&job);
     }
 
@@ -44,7 +49,7 @@ protected:
 TEST_F(EraseWorkerTest, SingleFileOnItsOwnThread)
 {
     const std::wstring file = m_dir.WriteFile(L"single.txt", std::string(200000, 'x'));
-    EraseJob job = {file.c_str(), kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+    EraseJob job = {{file}, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
     UniqueHandle thread(::CreateThread(nullptr, 0, RunEraseJob, &job, 0, nullptr));
     ASSERT_TRUE(thread);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread.Get(), 60000));
@@ -86,10 +91,16 @@ TEST_F(EraseWorkerTest, FilesFirstThenFoldersDeepestFirstAndTheTargetLast)
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
 }
 
+UniqueFile ForRenaming(const std::wstring& path)
+{
+    return UniqueFile(::CreateFileW(path.c_str(), DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
 TEST_F(EraseWorkerTest, NamesRunFromAToZKeepingLengthAndDots)
 {
     const std::wstring file = m_dir.WriteFile(L"report.v2.doc", "keep");
-    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"ZZZZZZ.ZZ.ZZZ", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ(std::vector<std::wstring>{L"ZZZZZZ.ZZ.ZZZ"}, FolderNames(m_dir.Path()));
     EXPECT_EQ("keep", ReadWholeFile(m_dir / L"ZZZZZZ.ZZ.ZZZ"));
 }
@@ -98,7 +109,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
 {
     const std::wstring file = m_dir.WriteFile(L"report.doc", "secret");
     const std::wstring blocker = m_dir.WriteFile(L"CCCCCC.CCC", "blocker");
-    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(file));
+    EXPECT_EQ(m_dir / L"BBBBBB.BBB", EraseWorker::ScrambleName(ForRenaming(file).Get(), file));
     EXPECT_EQ("blocker", ReadWholeFile(blocker));
     EXPECT_EQ("secret", ReadWholeFile(m_dir / L"BBBBBB.BBB"));
 
@@ -167,24 +178,45 @@ TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
     EXPECT_FALSE(holder.IsRunning());
 }
 
+TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
+{
+    // Two holders of one file, both sharing reading and writing: the first keeps it from being
+    // opened, the second from being renamed. Two of one folder, each keeping it.
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"target\\shared.txt", std::string(5000, 'S'));
+    const std::wstring folder = m_dir.MakeFolder(L"target\\busy");
+    HolderProcess fileFirst, fileSecond, folderFirst, folderSecond;
+    ASSERT_TRUE(fileFirst.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(fileSecond.Start(L"sharerw " + Quoted(file)));
+    ASSERT_TRUE(folderFirst.Start(L"cd " + Quoted(folder)));
+    ASSERT_TRUE(folderSecond.Start(L"cd " + Quoted(folder)));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
+
+    RunJob(target);
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFileLocked, kProblemFolderInUse, kProblemFolderInUse}),
+              ProblemCodes());
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    for (HolderProcess* holder : {&fileFirst, &fileSecond, &folderFirst, &folderSecond})
+        EXPECT_TRUE(holder->IsRunning());
+}
+
 TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
 {
     const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
     const std::string content(70000, 'K');
     const std::wstring kept = m_dir.WriteFile(L"target\\kept.txt", content);
     const std::wstring erased = m_dir.WriteFile(L"target\\erased.txt", "E");
-    // A holder that cannot be looked into: its lock is reported without an owner, and
-    // unlocking it finds no owner, so the file cannot be opened at all.
+    // A holder that cannot be looked into: with no owner to name, the file cannot be opened.
     HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"deny 40 open " + Quoted(kept)));
-    m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? kAnswerRetry : kAnswerSkip; };
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     RunJob(target);
     holder.Stop();
 
     const auto codes = ProblemCodes();
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemOpen, kProblemFolderNotRemovable}), codes);
-    EXPECT_EQ(L"", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_FALSE(m_notices.OfType(Problem)[1]->hasOwner);
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_FALSE(m_notices.OfType(Problem)[0]->hasOwner);
     EXPECT_EQ(content, ReadWholeFile(kept));
     EXPECT_FALSE(PathExists(erased));
     EXPECT_EQ(JobCompleted, LastType());
@@ -243,6 +275,35 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
     EXPECT_EQ(JobCompleted, LastType());
 }
 
+TEST_F(EraseWorkerTest, FolderSwappedForALinkAfterTheWalkLeadsNothingOutside)
+{
+    // Before the file is opened, and once it is overwritten, before its name goes.
+    const struct {
+        NoticeType moment;
+        int32_t problem;
+    } kSwaps[] = {{FileStarted, kProblemOpen}, {FileOverwritten, kProblemDeleteFailed}};
+    for (const auto& swap : kSwaps) {
+        TempDir dir;
+        const std::wstring outside = dir.MakeFolder(L"outside");
+        const std::wstring kept = dir.WriteFile(L"outside\\x.txt", "outside");
+        const std::wstring target = dir.MakeFolder(L"target") + L"\\";
+        dir.MakeFolder(L"target\\sub");
+        dir.WriteFile(L"target\\sub\\x.txt", "inside");
+        bool swapped = false;
+        m_notices.notices.clear();
+        m_notices.onNotice = [&](const RecordedNotice& n) {
+            if (n.type == swap.moment && n.path == target + L"sub\\x.txt")
+                swapped = ::MoveFileW((target + L"sub").c_str(), (dir / L"moved").c_str()) && MakeFolderLink(target + L"sub", outside);
+        };
+        m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+        RunJob(target);
+        ASSERT_TRUE(swapped);
+        EXPECT_EQ(std::vector<std::wstring>{L"x.txt"}, FolderNames(outside));
+        EXPECT_EQ("outside", ReadWholeFile(kept));
+        EXPECT_EQ(swap.problem, m_notices.OfType(Problem).at(0)->code);
+    }
+}
+
 TEST_F(EraseWorkerTest, FileLinkIsRemovedNotWrittenThrough)
 {
     const std::wstring pointed = m_dir.WriteFile(L"pointed.txt", "pointed");
@@ -265,23 +326,45 @@ TEST(EraseWorkerLinkTest, OnlyNameSurrogatesAndUnknownReparsePointsAreLinks)
     constexpr DWORD kFolder = FILE_ATTRIBUTE_DIRECTORY;
     constexpr DWORD kReparse = FILE_ATTRIBUTE_REPARSE_POINT;
     constexpr DWORD kDeduplicated = 0x80000013;
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
-    EXPECT_TRUE(EraseWorker::IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
-    EXPECT_TRUE(EraseWorker::IsLink(kFolder | kReparse, 0));
-    EXPECT_FALSE(EraseWorker::IsLink(kFile | kReparse, kDeduplicated));
-    EXPECT_FALSE(EraseWorker::IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
-    EXPECT_FALSE(EraseWorker::IsLink(kFile, 0));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_TRUE(IsLink(kFile | kReparse, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(IsLink(kFolder | kReparse, 0));
+    EXPECT_FALSE(IsLink(kFile | kReparse, kDeduplicated));
+    EXPECT_FALSE(IsLink(kFolder, IO_REPARSE_TAG_MOUNT_POINT)); // the tag means nothing without the bit
+    EXPECT_FALSE(IsLink(kFile, 0));
 }
 
 TEST_F(EraseWorkerTest, EmptyTargetTouchesNothing)
 {
-    for (const wchar_t* target : {L"", static_cast<const wchar_t*>(nullptr)}) {
+    const std::wstring file = m_dir.WriteFile(L"kept.txt", "kept");
+    for (const std::vector<std::wstring>& targets : {std::vector<std::wstring>{}, std::vector<std::wstring>{file, L""}}) {
         m_notices.notices.clear();
-        EraseJob job = {target, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+        EraseJob job = {targets, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
         RunEraseJob(&job);
         EXPECT_EQ((std::vector<int32_t>{JobStarted, Problem, JobTerminated}), m_notices.Types());
         EXPECT_EQ(kProblemOpen, m_notices.notices[1].code);
     }
+    EXPECT_EQ("kept", ReadWholeFile(file));
+}
+
+TEST_F(EraseWorkerTest, SeveralTargetsAreOneJobWithOneTotal)
+{
+    const std::wstring first = m_dir.WriteFile(L"first.txt", std::string(30000, '1'));
+    const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
+    m_dir.WriteFile(L"folder\\inner.txt", std::string(10000, 'i'));
+    const std::wstring kept = m_dir.WriteFile(L"kept.txt", "kept");
+    EraseJob job = {{first, folder}, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
+    RunEraseJob(&job);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_EQ((std::vector<std::wstring>{first, folder + L"inner.txt"}), m_notices.PathsOf(FileStarted));
+    // The first file is three quarters of the job.
+    const auto progress = m_notices.OfType(Progress);
+    const auto endOfFirst = std::find_if(progress.begin(), progress.end(),
+                                         [&](const RecordedNotice* n) { return n->path == first && n->filePercent == 100; });
+    ASSERT_NE(progress.end(), endOfFirst);
+    EXPECT_EQ(75, (*endOfFirst)->totalPercent);
+    EXPECT_EQ(std::vector<std::wstring>{L"kept.txt"}, FolderNames(m_dir.Path()));
+    EXPECT_EQ("kept", ReadWholeFile(kept));
 }
 
 TEST_F(EraseWorkerTest, FolderWithoutItsSeparatorIsWalkedNotItsSiblings)
@@ -295,6 +378,131 @@ TEST_F(EraseWorkerTest, FolderWithoutItsSeparatorIsWalkedNotItsSiblings)
     EXPECT_FALSE(PathExists(target));
     EXPECT_EQ("sibling", ReadWholeFile(sibling));
     EXPECT_EQ("lookalike", ReadWholeFile(lookalike));
+}
+
+TEST_F(EraseWorkerTest, HardLinkedContentGoesOnlyWhenEveryNameIsInTheJob)
+{
+    const std::wstring outside = m_dir.WriteFile(L"outside.txt", "outside");
+    ::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";
+    const std::wstring linked = target + L"linked.txt";
+    ASSERT_TRUE(::CreateHardLinkW(linked.c_str(), outside.c_str(), nullptr));
+    const std::wstring first = m_dir.WriteFile(L"target\\first.txt", std::string(3000, 'P'));
+    ASSERT_TRUE(::CreateHardLinkW((target + L"second.txt").c_str(), first.c_str(), nullptr));
+
+    RunJob(target);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(target));
+    // The name outside keeps the content and the file keeps its attributes.
+    EXPECT_EQ("outside", ReadWholeFile(outside));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY), ::GetFileAttributesW(outside.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(std::vector<std::wstring>{linked}, m_notices.PathsOf(NameRemoved));
+    // The pair inside is one file: overwritten once, through the name met first.
+    EXPECT_EQ(1u, m_notices.PathsOf(FileOverwritten).size());
+    EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
+}
+
+// Named streams of one file, kept in memory by the test.
+class MemoryStreams final : public CFileStreams {
+public:
+    MemoryStreams(const std::wstring& file, const std::map<std::wstring, size_t>& sizes)
+    {
+        for (const auto& stream : sizes)
+            streams.emplace(file + L":" + stream.first + L":$DATA", MemoryFile(stream.second));
+    }
+
+    std::vector<NamedStream> List(const std::wstring& file) override
+    {
+        std::vector<NamedStream> listed;
+        for (const auto& stream : streams) {
+            if (stream.first.compare(0, file.size() + 1, file + L":") == 0)
+                listed.push_back({stream.first, stream.second.content.size()});
+        }
+        return listed;
+    }
+
+    std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) override
+    {
+        result = opens ? kOpenOk : kOpenFailed;
+        return opens ? std::make_unique<Borrowed>(streams.at(stream.path)) : nullptr;
+    }
+
+    std::map<std::wstring, MemoryFile> streams;
+    bool opens = true;
+
+private:
+    class Borrowed final : public CEraserFile {
+    public:
+        explicit Borrowed(MemoryFile& file) : m_file(file) {}
+        OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
+        bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
+        bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
+        bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
+        void Close() override {}
+
+    private:
+        MemoryFile& m_file;
+    };
+};
+
+TEST_F(EraseWorkerTest, NamedStreamsAreOverwrittenWithEveryPassAndCounted)
+{
+    const std::wstring file = m_dir.WriteFile(L"streams.txt", std::string(1000, 'M'));
+    MemoryStreams streams(file, {{L"small", 3000}, {L"large", 70000}});
+    EraseJob job = {{file}, kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &streams};
+    RunEraseJob(&job);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_FALSE(PathExists(file));
+    for (const auto& stream : streams.streams) {
+        size_t written = 0;
+        for (const MemoryFile::WriteCall& write : stream.second.writes)
+            written += write.data.size();
+        EXPECT_EQ(3 * stream.second.content.size(), written);
+    }
+    // The main data is 1,000 of the 74,000 bytes the job writes.
+    const auto progress = m_notices.OfType(Progress);
+    const auto firstOfStream = std::find_if(progress.begin(), progress.end(),
+                                            [](const RecordedNotice* n) { return n->path.find(L":$DATA") != std::wstring::npos; });
+    ASSERT_NE(progress.end(), firstOfStream);
+    EXPECT_EQ(1, (*firstOfStream)->totalPercent);
+    EXPECT_EQ(100, progress.back()->totalPercent);
+
+    // A stream that cannot be overwritten keeps the file from being deleted as if it had been.
+    m_notices.notices.clear();
+    const std::wstring kept = m_dir.WriteFile(L"kept.txt", "K");
+    MemoryStreams locked(kept, {{L"s", 10}});
+    locked.opens = false;
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+    EraseJob second = {{kept}, kThreePassMethod, NoticeRecorder::Callback, &m_cancel, &locked};
+    RunEraseJob(&second);
+    EXPECT_EQ(std::vector<int32_t>{kProblemOpen}, ProblemCodes());
+    EXPECT_EQ(kept + L":s:$DATA", m_notices.OfType(Problem)[0]->path);
+    EXPECT_TRUE(PathExists(kept));
+}
+
+TEST_F(EraseWorkerTest, DriveRootIsEmptiedButNeverRemovedOrLookedUp)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
+    if (!drive)
+        GTEST_SKIP() << "no drive of the tests' own: ./scripts/test.sh maps one";
+    const std::wstring root = L"\\\\?\\" + std::wstring(drive) + L"\\";
+    ::CreateDirectoryW((root + L"sub").c_str(), nullptr);
+    for (const wchar_t* name : {L"top.txt", L"sub\\inner.txt"})
+        ::CloseHandle(::CreateFileW((root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring outside = m_dir.WriteFile(L"outside.txt", "outside");
+    // Holding the root makes any attempt at removing it, and any lookup, show.
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"cd " + std::wstring(drive) + L"\\")); // quoted, "\" would escape the quote
+
+    RunJob(root);
+    EXPECT_EQ(JobCompleted, LastType());
+    EXPECT_TRUE(ProblemCodes().empty());
+    EXPECT_EQ(std::vector<std::wstring>{root + L"sub\\"}, m_notices.PathsOf(FolderStarted));
+    EXPECT_EQ(std::vector<std::wstring>{root}, m_notices.PathsOf(RootEmptied));
+    EXPECT_TRUE(PathExists(root));
+    EXPECT_TRUE(FolderNames(root).empty());
+    EXPECT_EQ("outside", ReadWholeFile(outside));
+    EXPECT_TRUE(holder.IsRunning());
 }
 
 // With the clock held still, every random chunk is known in advance.

@@ -17,32 +17,32 @@ TEST(EraserFileTest, AttributesAreClearedForGoodEvenWhenTheOpenFails)
     ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
 
     CEraserFileNTFS eraser;
-    EXPECT_EQ(kOpenLocked, eraser.Open(file.c_str(), kUnlockNone));
+    EXPECT_EQ(kOpenLocked, eraser.Open(file.c_str(), kOpenAlone));
     EXPECT_EQ(0u, ::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_TRUE(holder.IsRunning());
     EXPECT_TRUE(holder.HandleIsOpen(holder.Handles()[0]));
-    EXPECT_EQ(kOpenFailed, eraser.Open(file.c_str(), 7)); // no such escalation
 }
 
 TEST(EraserFileTest, MissingFileFailsWithoutAnOpen)
 {
     TempDir dir;
     CEraserFileNTFS eraser;
-    EXPECT_EQ(kOpenFailed, eraser.Open((dir / L"missing.txt").c_str(), kUnlockCloseHandle));
+    EXPECT_EQ(kOpenFailed, eraser.Open((dir / L"missing.txt").c_str(), kOpenBesideHolders));
     ULONGLONG size = 0;
     EXPECT_FALSE(eraser.GetSize(size));
 }
 
-TEST(EraserFileTest, ClosingTheHoldersHandleLetsTheSharedOpenSucceed)
+TEST(EraserFileTest, OpenBesideHoldersSharesWithTheHandlesThatRemain)
 {
     TempDir dir;
     const std::wstring file = dir.WriteFile(L"held.txt", "0123456789");
     HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
+    ASSERT_TRUE(holder.Start(L"sharerw " + Quoted(file)));
 
     CEraserFileNTFS eraser;
-    ASSERT_EQ(kOpenOk, eraser.Open(file.c_str(), kUnlockCloseHandle));
-    EXPECT_TRUE(holder.IsRunning());
+    EXPECT_EQ(kOpenLocked, eraser.Open(file.c_str(), kOpenAlone));
+    ASSERT_EQ(kOpenOk, eraser.Open(file.c_str(), kOpenBesideHolders));
+    EXPECT_TRUE(holder.HandleIsOpen(holder.Handles()[0]));
     ULONGLONG size = 0;
     ASSERT_TRUE(eraser.GetSize(size));
     EXPECT_EQ(10u, size);
@@ -51,27 +51,13 @@ TEST(EraserFileTest, ClosingTheHoldersHandleLetsTheSharedOpenSucceed)
     ASSERT_TRUE(eraser.Write("ABCD", 4, &written));
     EXPECT_EQ(4u, written);
     eraser.Close();
-    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     char content[16] = {};
     DWORD read = 0;
     ::ReadFile(h, content, sizeof content, &read, nullptr);
     ::CloseHandle(h);
     EXPECT_EQ(std::string("012345ABCD"), std::string(content, read));
-}
-
-TEST(EraserFileTest, HolderThatKeepsItsHandleIsEnded)
-{
-    TempDir dir;
-    const std::wstring file = dir.WriteFile(L"held.txt", "x");
-    HolderProcess holder;
-    // A holder that refuses the full-access open cannot lose its handle, but can be ended.
-    ASSERT_TRUE(holder.Start(L"deny 20 open " + Quoted(file)));
-    CEraserFileNTFS eraser;
-    EXPECT_EQ(kOpenCloseHandleFailed, eraser.Open(file.c_str(), kUnlockCloseHandle));
-    EXPECT_TRUE(holder.IsRunning());
-    EXPECT_EQ(kOpenOk, eraser.Open(file.c_str(), kUnlockKillOwner));
-    EXPECT_FALSE(holder.IsRunning());
 }
 
 } // namespace

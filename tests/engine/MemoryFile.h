@@ -21,7 +21,7 @@ public:
 
     explicit MemoryFile(size_t size) : content(size, 0xEE) {}
 
-    OpenResult Open(const wchar_t*, int) override { return kOpenOk; }
+    OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
     bool GetSize(ULONGLONG& size) override;
     bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
     bool Write(const void* buffer, DWORD count, DWORD* written) override;

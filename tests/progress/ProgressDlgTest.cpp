@@ -57,7 +57,7 @@ protected:
     INT_PTR RunJob(const std::wstring& target, int methodId, const std::function<void(HWND progress)>& user)
     {
         CProgressDlg dialog;
-        dialog.m_pszTarget = target.c_str();
+        dialog.m_targets = {target};
         dialog.m_nMethodId = methodId;
         std::thread driver([&] {
             HWND progress = WaitForWindow(kProgressCaption, ::GetCurrentProcessId());
@@ -129,6 +129,8 @@ TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
         EXPECT_EQ(100, ProgressPosition(progress, IDC_FILE_PROGRESS));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_TOTAL_PROGRESS));
         EXPECT_EQ(ShortenPathForDisplay(60, folder), ItemText(progress, IDC_CURRENT_PATH));
+        // Room for every line of a job over 100,000 files, well past the control's own 32,767.
+        EXPECT_GE(::SendMessageW(::GetDlgItem(progress, IDC_LOG), EM_GETLIMITTEXT, 0, 0), 100000 * 2 * 260);
 
         // Details: the window grows by the log's height and the gap, and shrinks back.
         RECT before, shown, hidden;

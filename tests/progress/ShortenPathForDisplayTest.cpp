@@ -14,6 +14,9 @@ TEST(ShortenPathForDisplayTest, PrefixAndFinalSeparatorAreDropped)
     EXPECT_EQ(L"C:", ShortenPathForDisplay(0, L"\\\\?\\C:\\"));
     EXPECT_EQ(L"", ShortenPathForDisplay(0, L""));
     EXPECT_EQ(L"", ShortenPathForDisplay(30, L"\\\\?\\\\"));
+    // A network path stays one.
+    EXPECT_EQ(L"\\\\srv\\share\\old", ShortenPathForDisplay(0, L"\\\\?\\UNC\\srv\\share\\old\\"));
+    EXPECT_EQ(L"\\\\srv\\...\\old", ShortenPathForDisplay(13, L"\\\\?\\UNC\\srv\\share\\old"));
 }
 
 TEST(ShortenPathForDisplayTest, LongPathsKeepTheirRootAndTheirEnd)

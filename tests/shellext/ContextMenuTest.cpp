@@ -17,6 +17,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -91,31 +92,33 @@ protected:
         EXPECT_TRUE(WaitForStartedProcesses());
         Launch launch;
         launch.started = StartedProcessCount() - before;
-        std::ifstream file(record.c_str(), std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-        const size_t newline = text.find(L'\n');
-        if (newline != std::wstring::npos) {
-            launch.commandLine = text.substr(0, newline);
-            launch.directory = text.substr(newline + 1, text.find(L'\n', newline + 1) - newline - 1);
+        const std::vector<std::wstring> lines = ReadStandInRecord(record);
+        if (lines.size() >= 2) {
+            launch.commandLine = lines[0];
+            launch.directory = lines[1];
         }
         return launch;
     }
 
-    // Exactly one argument after the program, the whole path, in one pair of double quotes.
-    static void ExpectStartedWith(const Launch& launch, const std::wstring& path, const std::wstring& directory)
+    // The program of the installation folder, started there with these arguments after its name.
+    static void ExpectStartedWith(const Launch& launch, const std::vector<std::wstring>& expected,
+                                  const std::wstring& directory)
     {
         EXPECT_EQ(1u, launch.started);
-        const std::wstring quoted = L" \"" + path + L"\"";
-        ASSERT_GE(launch.commandLine.size(), quoted.size()) << launch.commandLine;
-        EXPECT_EQ(quoted, launch.commandLine.substr(launch.commandLine.size() - quoted.size())) << launch.commandLine;
         int count = 0;
         LPWSTR* arguments = ::CommandLineToArgvW(launch.commandLine.c_str(), &count);
-        ASSERT_EQ(2, count) << launch.commandLine;
-        EXPECT_EQ(path, arguments[1]);
+        ASSERT_TRUE(arguments);
+        EXPECT_EQ(expected, std::vector<std::wstring>(arguments + 1, arguments + count)) << launch.commandLine;
         EXPECT_EQ(0, ::lstrcmpiW((directory + L"\\Morvane.exe").c_str(), arguments[0])) << arguments[0];
         ::LocalFree(arguments);
         EXPECT_EQ(0, ::lstrcmpiW(directory.c_str(), launch.directory.c_str())) << launch.directory;
+    }
+
+    // One path: exactly one argument, the whole path, in one pair of double quotes.
+    static void ExpectStartedWith(const Launch& launch, const std::wstring& path, const std::wstring& directory)
+    {
+        ExpectStartedWith(launch, std::vector<std::wstring>{path}, directory);
+        EXPECT_EQ(L'"', launch.commandLine.back()) << launch.commandLine;
     }
 
     ComApartment m_apartment;
@@ -171,18 +174,15 @@ TEST_F(ContextMenu, InitializeTakesSelectionsAndRefusesWhatCannotBePassedOn)
 {
     ComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
-    // What Explorer hands over is taken where the path fits with its terminator; the launches
-    // below show which path is kept.
+    // What Explorer hands over is taken whole, at any length; the launches below show what is kept.
     EXPECT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject(DropFilesBlock({m_temp / L"a.txt"}, false)).Get()));
-    EXPECT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({L"C:\\" + std::wstring(256, L'x')}).Get()));
+    EXPECT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({L"C:\\" + std::wstring(297, L'x')}).Get()));
 
     EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject(std::vector<std::wstring>{}).Get()));
     EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject(std::vector<unsigned char>{}).Get()));
     EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), nullptr));
-    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject({L"C:\\" + std::wstring(257, L'x')}).Get()));
-    const std::wstring tooLong = L"C:\\" + std::wstring(297, L'x');
-    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject({tooLong}).Get()));
-    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject(DropFilesBlock({tooLong}, false)).Get()));
+    // A line break would split a path in two on its way to the program.
+    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject({m_temp / L"a", L"C:\\b\r\nC:\\c"}).Get()));
 }
 
 TEST_F(ContextMenu, QueryContextMenuInsertsTheItemWhereAskedWithItsPicture)
@@ -249,23 +249,39 @@ TEST_F(ContextMenu, GetCommandStringAnswersEmptyOrRefuses)
     }
 }
 
-TEST_F(ContextMenu, InvokeStartsMorvaneWithTheFirstSelectedPathAsItsOnlyArgument)
+TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
 {
     const std::wstring install = MakeInstallDirectory(m_temp / L"Kestrium Morvane");
     SetInstallRecord(install);
     ComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
 
-    const std::wstring file = m_temp / L"a b.txt";
-    ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({file}).Get()));
-    ExpectStartedWith(Invoke(menu.Get(), install), file, install);
-
-    ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({m_temp / L"first", m_temp / L"second", file}).Get()));
-    ExpectStartedWith(Invoke(menu.Get(), install), m_temp / L"first", install);
-
     const std::wstring folder = m_temp.MakeFolder(L"Old reports");
-    ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({folder}).Get()));
-    ExpectStartedWith(Invoke(menu.Get(), install), folder, install);
+    for (const std::wstring& path : {m_temp / L"a b.txt", folder, std::wstring(L"E:\\"), m_temp / std::wstring(300, L'x')}) {
+        ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({path}).Get()));
+        ExpectStartedWith(Invoke(menu.Get(), install), path, install);
+    }
+
+    // Several paths go in a list file, whatever a command line could hold.
+    std::vector<std::wstring> selection;
+    for (int i = 0; i < 2000; ++i)
+        selection.push_back(m_temp / (L"item " + std::to_wstring(i) + L".txt"));
+    ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject(selection).Get()));
+    const Launch launch = Invoke(menu.Get(), install);
+    int count = 0;
+    LPWSTR* arguments = ::CommandLineToArgvW(launch.commandLine.c_str(), &count);
+    ASSERT_EQ(3, count) << launch.commandLine;
+    const std::wstring list = arguments[2];
+    ExpectStartedWith(launch, {L"/list", list}, install);
+    ::LocalFree(arguments);
+    std::ifstream file(list.c_str(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+    std::wstring expected = L"\uFEFF";
+    for (const std::wstring& path : selection)
+        expected += path + L"\r\n";
+    EXPECT_EQ(expected, std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+    ::DeleteFileW(list.c_str());
 }
 
 TEST_F(ContextMenu, InvokeRefusesVerbStringsAndOtherCommandOffsets)
@@ -347,7 +363,7 @@ TEST_F(ContextMenu, WithoutAUsableRecordOrSelectionNothingStartsAndInvokeSucceed
 
     // A selection that Initialize refused leaves nothing to pass on, not even an earlier one.
     SetInstallRecord(install);
-    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject({L"C:\\" + std::wstring(297, L'x')}).Get()));
+    EXPECT_EQ(E_INVALIDARG, Initialize(menu.Get(), MakeDropDataObject({L"C:\\a\nC:\\b"}).Get()));
     EXPECT_EQ(0u, Invoke(menu.Get(), install).started);
 }
 

@@ -13,10 +13,10 @@
 
 namespace {
 
-std::wstring FirstPath(const std::vector<unsigned char>& block, const DropFileList& list)
+std::wstring PathAt(const std::vector<unsigned char>& block, const DropPath& at)
 {
-    std::wstring path(list.firstLength, L'\0');
-    std::memcpy(&path[0], block.data() + list.firstOffset, list.firstLength * sizeof(wchar_t));
+    std::wstring path(at.length, L'\0');
+    std::memcpy(&path[0], block.data() + at.offset, at.length * sizeof(wchar_t));
     return path;
 }
 
@@ -27,22 +27,24 @@ void SetListOffset(std::vector<unsigned char>& block, DWORD offset)
 
 }  // namespace
 
-TEST(DropFiles, CountsEveryPathAndLocatesTheFirst)
+TEST(DropFiles, LocatesEveryPathInOrder)
 {
-    const auto block = DropFilesBlock({L"C:\\Docs\\a b.txt", L"C:\\Docs\\c.txt", L"C:\\Docs\\d"});
+    const std::vector<std::wstring> paths = {L"C:\\Docs\\a b.txt", L"C:\\Docs\\c.txt", L"C:\\Docs\\d"};
+    const auto block = DropFilesBlock(paths);
     DropFileList list;
     ASSERT_TRUE(ParseDropFiles(block.data(), block.size(), list));
-    EXPECT_EQ(3u, list.count);
+    ASSERT_EQ(3u, list.paths.size());
     EXPECT_TRUE(list.wide);
-    EXPECT_EQ(sizeof(DROPFILES), list.firstOffset);
-    EXPECT_EQ(L"C:\\Docs\\a b.txt", FirstPath(block, list));
+    EXPECT_EQ(sizeof(DROPFILES), list.paths[0].offset);
+    for (size_t i = 0; i < paths.size(); ++i)
+        EXPECT_EQ(paths[i], PathAt(block, list.paths[i]));
 
     const auto narrow = DropFilesBlock({L"C:\\x.txt", L"C:\\y.txt"}, false);
     ASSERT_TRUE(ParseDropFiles(narrow.data(), narrow.size(), list));
-    EXPECT_EQ(2u, list.count);
+    ASSERT_EQ(2u, list.paths.size());
     EXPECT_FALSE(list.wide);
-    EXPECT_EQ(8u, list.firstLength);
-    EXPECT_EQ(0, std::memcmp(narrow.data() + list.firstOffset, "C:\\x.txt", 9));
+    EXPECT_EQ(8u, list.paths[1].length);
+    EXPECT_EQ(0, std::memcmp(narrow.data() + list.paths[1].offset, "C:\\y.txt", 9));
 }
 
 TEST(DropFiles, EmptyListsAndListsEndingWithTheBlockAreWellFormed)
@@ -50,14 +52,14 @@ TEST(DropFiles, EmptyListsAndListsEndingWithTheBlockAreWellFormed)
     const auto empty = DropFilesBlock({});
     DropFileList list;
     ASSERT_TRUE(ParseDropFiles(empty.data(), empty.size(), list));
-    EXPECT_EQ(0u, list.count);
+    EXPECT_TRUE(list.paths.empty());
 
     // Without the closing empty path, and with nothing at all after the header.
     auto block = DropFilesBlock({L"C:\\a"});
     ASSERT_TRUE(ParseDropFiles(block.data(), block.size() - 2, list));
-    EXPECT_EQ(1u, list.count);
+    EXPECT_EQ(1u, list.paths.size());
     ASSERT_TRUE(ParseDropFiles(block.data(), sizeof(DROPFILES), list));
-    EXPECT_EQ(0u, list.count);
+    EXPECT_TRUE(list.paths.empty());
 }
 
 TEST(DropFiles, WideListAtAnOddOffsetIsReadWhole)
@@ -67,9 +69,9 @@ TEST(DropFiles, WideListAtAnOddOffsetIsReadWhole)
     SetListOffset(block, sizeof(DROPFILES) + 1);
     DropFileList list;
     ASSERT_TRUE(ParseDropFiles(block.data(), block.size(), list));
-    EXPECT_EQ(1u, list.count);
-    EXPECT_EQ(sizeof(DROPFILES) + 1, list.firstOffset);
-    EXPECT_EQ(6u, list.firstLength);
+    ASSERT_EQ(1u, list.paths.size());
+    EXPECT_EQ(sizeof(DROPFILES) + 1, list.paths[0].offset);
+    EXPECT_EQ(6u, list.paths[0].length);
 }
 
 TEST(DropFiles, NothingIsReadOutsideTheBlock)
@@ -87,5 +89,5 @@ TEST(DropFiles, NothingIsReadOutsideTheBlock)
     EXPECT_FALSE(ParseDropFiles(block.data(), block.size(), list));
     SetListOffset(block, sizeof(DROPFILES) - 4);
     EXPECT_FALSE(ParseDropFiles(block.data(), block.size(), list));
-    EXPECT_EQ(0u, list.count);
+    EXPECT_TRUE(list.paths.empty());
 }

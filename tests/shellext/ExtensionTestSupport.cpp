@@ -1,5 +1,6 @@
 #include "tests/shellext/ExtensionTestSupport.h"
 
+#include "tests/support/Links.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
@@ -20,6 +21,16 @@ ExtensionRegistryGuard::ExtensionRegistryGuard()
                       nullptr);
     for (const std::wstring& path : {kClassKey, std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey)})
         m_keys.push_back(std::make_unique<KeyPathGuard>(HKEY_CLASSES_ROOT, path));
+}
+
+std::vector<std::wstring> ReadStandInRecord(const std::wstring& record)
+{
+    const std::string bytes = ReadWholeFile(record);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    std::vector<std::wstring> lines;
+    for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
 }
 
 int RunProcess(std::wstring commandLine)

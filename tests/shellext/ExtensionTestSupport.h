@@ -49,6 +49,9 @@ private:
     std::vector<std::unique_ptr<KeyPathGuard>> m_keys;
 };
 
+// The lines MorvaneStandIn.exe wrote to its record: command line and current folder, per start.
+std::vector<std::wstring> ReadStandInRecord(const std::wstring& record);
+
 // Runs a command line to its end and returns its exit code (-1 where it could not start).
 int RunProcess(std::wstring commandLine);
 

@@ -3,18 +3,25 @@
 #include "tests/support/Gui.h"
 #include "tests/support/TempDir.h"
 
-ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& programFolder)
+ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& programFolder,
+                       const std::wstring& currentDirectory)
 {
     const std::wstring folder = programFolder.empty() ? ExecutableDirectory() : programFolder + L"\\";
     std::wstring commandLine = L"\"" + folder + L"Morvane.exe\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info)) {
         ::CloseHandle(info.hThread);
         m_process.Reset(info.hProcess);
         m_pid = info.dwProcessId;
     }
+}
+
+ProgramRun::ProgramRun(DWORD processId)
+    : m_process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId)), m_pid(processId)
+{
 }
 
 ProgramRun::~ProgramRun()

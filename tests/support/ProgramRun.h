@@ -10,8 +10,12 @@
 
 class ProgramRun {
 public:
-    // Starts "<folder>\Morvane.exe" with these arguments (the program folder by default).
-    explicit ProgramRun(const std::wstring& arguments, const std::wstring& programFolder = L"");
+    // Starts "<folder>\Morvane.exe" with these arguments (the program folder by default), in the
+    // given current directory (the test's own by default).
+    explicit ProgramRun(const std::wstring& arguments, const std::wstring& programFolder = L"",
+                        const std::wstring& currentDirectory = L"");
+    // The run of a program that something else started (the shell, for one).
+    explicit ProgramRun(DWORD processId);
     // Ends the program if it has not ended by itself within a few seconds.
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;

@@ -1,5 +1,6 @@
 #include "tests/support/TempDir.h"
 
+#include "tests/support/Links.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -52,28 +53,52 @@ bool PathExists(const std::wstring& path)
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+std::wstring LongForm(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+}
+
+void AddToSnapshot(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, std::string>& tree)
+{
+    for (const std::wstring& name : FolderNames(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        const std::wstring key = relative.empty() ? name : relative + L"\\" + name;
+        if (::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[key] = "<folder>";
+            AddToSnapshot(path, key, tree);
+        } else {
+            tree[key] = ReadWholeFile(path);
+        }
+    }
+}
+
+} // namespace
+
+std::map<std::wstring, std::string> TreeSnapshot(const std::wstring& folder)
+{
+    std::map<std::wstring, std::string> tree;
+    AddToSnapshot(LongForm(folder), L"", tree);
+    return tree;
+}
+
 void RemoveTree(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    // In the long form, so that names ending in a dot or a space and deep trees go too.
+    const std::wstring longPath = LongForm(path);
+    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(longPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (!::DeleteFileW(path.c_str()))
-            ::RemoveDirectoryW(path.c_str());
+        if (!::DeleteFileW(longPath.c_str()))
+            ::RemoveDirectoryW(longPath.c_str());
         return;
     }
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..")
-                RemoveTree(path + L"\\" + name);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(path.c_str());
+    for (const std::wstring& name : FolderNames(longPath))
+        RemoveTree(longPath + L"\\" + name);
+    ::RemoveDirectoryW(longPath.c_str());
 }
 
 std::vector<std::wstring> FolderNames(const std::wstring& folder, const wchar_t* pattern)

@@ -39,7 +39,7 @@ bool MakeFile(const std::wstring& path, ULONGLONG size)
 double TimeJob(const std::wstring& target, int methodId)
 {
     CancelFlag cancel{kCancelNone};
-    EraseJob job = {target.c_str(), methodId, CountProblems, &cancel};
+    EraseJob job = {{target}, methodId, CountProblems, &cancel};
     LARGE_INTEGER frequency, start, stop;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);

@@ -3,6 +3,7 @@
 //
 //   LockHolder open <file>        open for read/write with no sharing
 //   LockHolder share <file> <n>   hold n handles with full sharing on the file
+//   LockHolder sharerw <file>     open sharing reading and writing, not deleting
 //   LockHolder cd <folder>        make the folder the current directory
 //   LockHolder deny <mask>        refuse these process access rights (hex) to everyone
 //
@@ -68,8 +69,9 @@ void PrintHandle(HANDLE h)
 int wmain(int argc, wchar_t** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::wcscmp(argv[i], L"open") == 0 && i + 1 < argc) {
-            HANDLE h = Open(argv[++i], 0);
+        if ((std::wcscmp(argv[i], L"open") == 0 || std::wcscmp(argv[i], L"sharerw") == 0) && i + 1 < argc) {
+            const DWORD share = argv[i][0] == L'o' ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+            HANDLE h = Open(argv[++i], share);
             if (h == INVALID_HANDLE_VALUE) {
                 std::printf("error %lu\n", ::GetLastError());
                 return 1;

@@ -1,11 +1,14 @@
-// Stands in for Morvane.exe in the extension's tests: writes how it was started, its command
-// line and its current folder, one per line in UTF-16, to launch.txt beside itself, and ends.
-// A window program, so that starting it brings up no console.
+// Stands in for a program that the code under test starts (Morvane.exe for the extension, icacls.exe
+// for the setup): adds how it was started, its command line and its current folder, one per line
+// in UTF-16, to launch.txt beside itself, and ends with the exit code that the environment
+// variable MORVANE_STANDIN_EXIT_CODE names (0 without it). A window program, so that starting it
+// brings up no console.
 
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -19,9 +22,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     ::GetCurrentDirectoryW(MAX_PATH, directory);
     const std::wstring text = std::wstring(::GetCommandLineW()) + L"\n" + directory + L"\n";
 
+    wchar_t exitCode[16] = {};
+    ::GetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", exitCode, 16);
+
     const UniqueFile file(
-        ::CreateFileW(record.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(record.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    return file && ::WriteFile(file.Get(), text.data(), bytes, &written, nullptr) && written == bytes ? 0 : 1;
+    if (!file || !::WriteFile(file.Get(), text.data(), bytes, &written, nullptr) || written != bytes)
+        return 1;
+    return static_cast<int>(std::wcstol(exitCode, nullptr, 10));
 }

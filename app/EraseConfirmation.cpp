@@ -1,0 +1,120 @@
+#include "app/EraseConfirmation.h"
+
+#include "engine/TargetPath.h"
+#include "progress/ShortenPathForDisplay.h"
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t kCaption[] = L"Tarnwick";
+const wchar_t kErrorCaption[] = L"Tarnwick :: Error";
+// Items the question names; the rest are counted.
+constexpr size_t kNamedInQuestion = 5;
+
+void ShowError(HWND owner, const std::wstring& text)
+{
+    ::MessageBoxW(owner, text.c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+bool Ask(HWND owner, const std::wstring& question, UINT style)
+{
+    return ::MessageBoxW(owner, question.c_str(), kCaption, MB_YESNO | style) == IDYES;
+}
+
+// Same names on the file systems the program erases on: letter case does not tell items apart.
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
+           == CSTR_EQUAL;
+}
+
+// Whether `path` is `target` or lies below it; both exact, a folder with its final separator.
+bool IsWithin(const std::wstring& path, const std::wstring& target)
+{
+    if (target.back() != L'\\')
+        return SamePath(path, target);
+    const std::wstring folder = target.substr(0, target.size() - 1);
+    return SamePath(path.substr(0, std::min(path.size(), folder.size())), folder)
+           && (path.size() == folder.size() || path[folder.size()] == L'\\');
+}
+
+std::wstring Question(const std::vector<std::wstring>& targets)
+{
+    if (targets.size() == 1)
+        return L"Do you really want to delete " + ShortenPathForDisplay(260, targets.front()) + L" ?";
+    std::wstring question = L"Do you really want to delete these " + std::to_wstring(targets.size()) + L" items?\n";
+    for (size_t i = 0; i < targets.size() && i < kNamedInQuestion; ++i)
+        question += L"\n" + ShortenPathForDisplay(80, targets[i]);
+    if (targets.size() > kNamedInQuestion)
+        question += L"\nand " + std::to_wstring(targets.size() - kNamedInQuestion) + L" more";
+    return question;
+}
+
+} // namespace
+
+bool HoldsRunningWindows(const std::wstring& target)
+{
+    wchar_t windows[MAX_PATH];
+    const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    std::wstring exact;
+    if (length == 0 || length >= MAX_PATH || ResolveTarget(windows, exact) != TargetCheck::Exact)
+        return false;
+    return IsWithin(exact.substr(0, exact.size() - 1), target);
+}
+
+std::vector<std::wstring> WithoutNestedTargets(const std::vector<std::wstring>& targets)
+{
+    std::vector<std::wstring> kept;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        bool inside = false;
+        for (size_t j = 0; j < targets.size() && !inside; ++j) {
+            // Of two items named alike, the first stays.
+            inside = j != i && IsWithin(targets[i], targets[j])
+                     && (!SamePath(targets[i], targets[j]) || j < i);
+        }
+        if (!inside)
+            kept.push_back(targets[i]);
+    }
+    return kept;
+}
+
+bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vector<std::wstring>& targets)
+{
+    std::vector<std::wstring> exact;
+    for (const std::wstring& item : named) {
+        std::wstring target;
+        switch (ResolveTarget(item, target)) {
+        case TargetCheck::Missing:
+            ShowError(owner, L"Path " + item + L" not exist");
+            return false;
+        case TargetCheck::NotAnItem:
+            ShowError(owner, L"Path " + item + L" is not a file or folder");
+            return false;
+        case TargetCheck::Exact:
+            break;
+        }
+        if (HoldsRunningWindows(target)) {
+            ShowError(owner, ShortenPathForDisplay(260, target)
+                                 + L" holds the running Windows and cannot be erased: erasing it would wreck the system, "
+                                   L"and Windows would stop it from completing.");
+            return false;
+        }
+        exact.push_back(target);
+    }
+    exact = WithoutNestedTargets(exact);
+    if (exact.empty() || !Ask(owner, Question(exact), MB_ICONQUESTION))
+        return false;
+    for (const std::wstring& target : exact) {
+        if (!IsVolumeRoot(target))
+            continue;
+        const std::wstring drive = ShortenPathForDisplay(0, target);
+        if (!Ask(owner,
+                 L"Everything on drive " + drive + L" will be erased: every file and folder on it, beyond recovery.\n\n"
+                     L"Do you really want to erase the whole drive " + drive + L"?",
+                 MB_ICONWARNING | MB_DEFBUTTON2))
+            return false;
+    }
+    targets = exact;
+    return true;
+}

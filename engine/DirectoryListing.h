@@ -1,0 +1,47 @@
+#pragma once
+// The entries of one folder, read through a handle on that very folder. A walk that listed a
+// folder by its name could be led elsewhere by a link put in its place after it was looked at;
+// the handle is taken on the folder itself, never on what a link points to, and is kept while
+// its entries are read.
+
+#include "win32/ScopedHandle.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// A junction or a symbolic link: what it points to lies outside the target and is never walked
+// into or written through. An unknown tag counts as a link, to be safe; other reparse points
+// (deduplicated or cloud files, for example) are ordinary files and folders.
+bool IsLink(DWORD attributes, DWORD reparseTag);
+
+struct DirectoryEntry {
+    std::wstring name;
+    DWORD attributes = 0;
+    DWORD reparseTag = 0; // with FILE_ATTRIBUTE_REPARSE_POINT
+    ULONGLONG size = 0;
+    ULONGLONG fileId = 0; // 0 where the file system has none
+};
+
+// The records of a FILE_ID_BOTH_DIR_INFO chain, "." and ".." left out. False where a record or
+// its name runs outside the buffer.
+bool ParseDirectoryRecords(const void* buffer, size_t size, std::vector<DirectoryEntry>& entries);
+
+class DirectoryListing {
+public:
+    // False where the path is not a folder, or is a link (the folder is then not to be walked).
+    bool Open(const std::wstring& folder);
+    // Serial number of the folder's volume.
+    DWORD Volume() const { return m_volume; }
+    // The next entry in the file system's order; false after the last.
+    bool Next(DirectoryEntry& entry);
+
+private:
+    UniqueFile m_folder;
+    DWORD m_volume = 0;
+    bool m_started = false;
+    std::vector<DirectoryEntry> m_batch;
+    size_t m_next = 0;
+};

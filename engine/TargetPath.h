@@ -1,0 +1,34 @@
+#pragma once
+// The one exact form of an erase target, whatever way it was named: absolute, in the "\\?\" long
+// form ("\\?\UNC\" for network paths), with "\" separators, "." and ".." resolved, and every name
+// kept exactly as given. The Win32 rules would drop a trailing dot or space from a name, or make
+// a device of "NUL.txt": the file erased would then not be the one the user was asked about.
+
+#include <functional>
+#include <string>
+
+// The folder a relative path starts from, as the system keeps it: asked with "." (the current
+// directory), "\" (its root) or a drive such as "C:" (that drive's current directory).
+using BaseDirectoryOf = std::function<std::wstring(const std::wstring& prefix)>;
+
+// The long form of `named`, or false where it does not name an item of a file system the way a
+// target must: device and namespace paths ("\\.\", "\\?\GLOBALROOT\", "\??\"), a reserved device
+// name (CON, NUL.txt, COM1, ...) as its last name, a stream or wildcard character in a name, an
+// empty text. A drive root comes back with its separator ("\\?\C:\").
+bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirectory, std::wstring& longPath);
+
+enum class TargetCheck {
+    Exact,          // `exact` holds the target; a folder ends with "\"
+    Missing,        // the path cannot be examined: it does not exist, or is out of reach
+    NotAnItem,      // not a file or folder of a file system
+};
+
+// LongTargetPath against the process's current directories, then what the file system says.
+TargetCheck ResolveTarget(const std::wstring& named, std::wstring& exact);
+
+// "\\?\C:\" or "\\?\UNC\server\share\" (with or without the final separator, with or without the
+// prefix): a volume's root, which is never removed and never looked up.
+bool IsVolumeRoot(const std::wstring& folder);
+
+// The path as a user writes it: without the "\\?\" prefix ("\\?\UNC\" becomes "\\").
+std::wstring PlainPath(const std::wstring& path);
