@@ -4,9 +4,9 @@
 
 #include <string>
 
-// The program's command line: the erase target, or "/list <file>" with a list of targets. Every
-// other argument replaces the one before, so the target is the last one (without a leading "-"
-// or "/").
+// The program's command line: the erase target, "/list <file>" with a list of targets, or
+// "/wipefree <drive>" for a wipe of the drive's free space. Every other argument replaces the one
+// before, so the target is the last one (without a leading "-" or "/").
 class CCLInfo : public CCommandLineInfo {
 public:
     void ParseParam(const wchar_t* param, BOOL flag, BOOL last) override;
@@ -15,7 +15,11 @@ public:
 
     std::wstring m_strPath;
     std::wstring m_strListFile;
+    // Set by "/wipefree", with the drive that follows it (empty when none does).
+    bool m_wipeFree = false;
+    std::wstring m_strWipeDrive;
 
 private:
     bool m_listFileFollows = false;
+    bool m_wipeDriveFollows = false;
 };

@@ -2,8 +2,12 @@
 
 #include "engine/TargetPath.h"
 #include "progress/ShortenPathForDisplay.h"
+#include "wipe/WipeJob.h"
+
+#include <shlwapi.h>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -117,4 +121,21 @@ bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vecto
     }
     targets = exact;
     return true;
+}
+
+bool ConfirmWipe(HWND owner, const std::wstring& drive, std::wstring& root)
+{
+    root = DriveRootOf(drive.c_str());
+    ULONGLONG freeBytes = 0;
+    if (root.empty() || !QueryFreeBytes(root, freeBytes)) {
+        ShowError(owner, L"\"" + drive + L"\" is no drive whose free space can be wiped");
+        return false;
+    }
+    wchar_t size[32] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(freeBytes), size, static_cast<UINT>(std::size(size)));
+    return Ask(owner,
+               L"Do you want to wipe the free space of drive " + root + L" ?\n\n" + size
+                   + L" of free space will be overwritten, so that files deleted from the drive before cannot be "
+                     L"recovered. The files on the drive are not touched. The drive is full while the wipe runs.",
+               MB_ICONQUESTION);
 }

@@ -12,6 +12,10 @@
 // declined.
 bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vector<std::wstring>& targets);
 
+// The drive's root ("E:\") when the user agreed to wipe its free space; false, with the reason
+// shown, when it is no drive that can be read, and when the user declined.
+bool ConfirmWipe(HWND owner, const std::wstring& drive, std::wstring& root);
+
 // Whether erasing the target would take the running Windows with it: its folder, a folder above
 // it, or the drive it lies on.
 bool HoldsRunningWindows(const std::wstring& target);

@@ -6,6 +6,7 @@
 #include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
+#include "wipe/WipeJob.h"
 
 #include <commctrl.h>
 
@@ -26,6 +27,19 @@ void LeaveCurrentDirectory()
         ::SetCurrentDirectoryW(system);
 }
 
+// Asks for the method, then runs the job: erasing the targets, or wiping the drive's free space.
+void ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstring& wipeDrive)
+{
+    CMethodChooser chooser;
+    if (chooser.DoModal() != IDOK)
+        return;
+    CProgressDlg progress;
+    progress.m_targets = targets;
+    progress.m_wipeDrive = wipeDrive;
+    progress.m_nMethodId = chooser.m_nMethod;
+    progress.DoModal();
+}
+
 } // namespace
 
 BOOL CVantrelApp::InitInstance()
@@ -36,8 +50,19 @@ BOOL CVantrelApp::InitInstance()
     AfxInitRichEdit();
     SetRegistryKey(L"Kestrium");
 
+    // A wipe that was cut short (a crash, a power cut) left its files: the drive stays full
+    // until they are gone.
+    RemoveWipeLeftovers();
+
     CCLInfo commandLine;
     ParseCommandLine(commandLine);
+    if (commandLine.m_wipeFree) {
+        LeaveCurrentDirectory();
+        std::wstring root;
+        if (ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
+            ChooseMethodAndRun({}, root);
+        return FALSE;
+    }
     std::vector<std::wstring> named;
     const std::wstring listFile = commandLine.GetListFile();
     if (!listFile.empty()) {
@@ -63,16 +88,7 @@ BOOL CVantrelApp::InitInstance()
     std::vector<std::wstring> targets;
     const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
     LeaveCurrentDirectory();
-    if (!confirmed)
-        return FALSE;
-
-    CMethodChooser chooser;
-    if (chooser.DoModal() != IDOK)
-        return FALSE;
-
-    CProgressDlg progress;
-    progress.m_targets = targets;
-    progress.m_nMethodId = chooser.m_nMethod;
-    progress.DoModal();
+    if (confirmed)
+        ChooseMethodAndRun(targets, L"");
     return FALSE;
 }

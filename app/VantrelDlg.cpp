@@ -7,6 +7,7 @@
 #include "framework/WinApp.h"
 #include "progress/ProgressDlg.h"
 #include "resources/resource.h"
+#include "wipe/WipeJob.h"
 
 #include <shellapi.h>
 
@@ -89,6 +90,9 @@ bool CVantrelDlg::OnCommand(UINT id, UINT code)
             break;
         OnBnClickedDelete();
         return true;
+    case ID_DRIVE_WIPE_FREE_SPACE:
+        OnWipeFreeSpace();
+        return true;
     case ID_HELP_VISIT_WEB_SITE:
         OpenInBrowser(kHomePage);
         return true;
@@ -126,6 +130,22 @@ void CVantrelDlg::OnBnClickedDelete()
     std::vector<std::wstring> targets;
     if (ConfirmErase(m_hWnd, {selected}, targets))
         RunErase(targets);
+}
+
+void CVantrelDlg::OnWipeFreeSpace()
+{
+    const std::wstring selected = m_tree.GetSelectedPath();
+    if (DriveRootOf(selected.c_str()).empty()) {
+        ::MessageBoxW(m_hWnd, L"Please select a drive to wipe its free space.", L"Tarnwick", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    std::wstring root;
+    if (!ConfirmWipe(m_hWnd, selected, root))
+        return;
+    CProgressDlg progress(this);
+    progress.m_wipeDrive = root;
+    progress.m_nMethodId = EraseMethodIdFromIndex(m_cbMethod.GetCurSel());
+    progress.DoModal();
 }
 
 void CVantrelDlg::RunErase(const std::vector<std::wstring>& confirmed)

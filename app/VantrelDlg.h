@@ -1,6 +1,7 @@
 #pragma once
 // The main window: a tree of drives, folders and files, the erase method, and "Delete",
-// which confirms and erases the selected item in one job and then refreshes it in the tree.
+// which confirms and erases the selected item in one job and then refreshes it in the tree;
+// Drive > Wipe Free Space wipes the selected drive's free space with the method.
 
 #include "app/browser/FileBrowserCtrl.h"
 #include "app/widgets/AboutBox.h"
@@ -31,6 +32,7 @@ protected:
 
 private:
     void OnBnClickedDelete();
+    void OnWipeFreeSpace();
     // Erases the confirmed targets that are still there, and refreshes the tree.
     void RunErase(const std::vector<std::wstring>& confirmed);
 

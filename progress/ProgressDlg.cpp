@@ -6,6 +6,10 @@
 #include "progress/UnlockMsgDlg.h"
 #include "resources/resource.h"
 
+#include <shlwapi.h>
+
+#include <iterator>
+
 CProgressDlg* CProgressDlg::s_active = nullptr;
 int32_t CProgressDlg::s_unlockAnswer = 0;
 int32_t CProgressDlg::s_killAnswer = 0;
@@ -33,6 +37,57 @@ std::wstring Shown(const EraseNotice& notice, int maxLength)
 std::wstring OwnerOf(const EraseNotice& notice)
 {
     return notice.owner ? notice.owner : L"";
+}
+
+// "37.5 MB", as Explorer says it.
+std::wstring ByteSize(ULONGLONG bytes)
+{
+    wchar_t text[32] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)));
+    return text;
+}
+
+std::wstring WipePhaseText(int32_t phase, const std::wstring& drive)
+{
+    switch (phase) {
+    case kPhaseClusters:
+        return L"Overwriting the free space of " + drive;
+    case kPhaseRecords:
+        return L"Overwriting the free records of the file table of " + drive;
+    default:
+        return L"Removing the wipe's files from " + drive;
+    }
+}
+
+std::wstring WipeProblemText(int32_t code, const std::wstring& path, const std::wstring& drive)
+{
+    switch (code) {
+    case kProblemNoRights:
+        return L"Tarnwick may not write on " + drive + L": you lack the rights, or the drive is read-only. "
+               L"Nothing was changed.";
+    case kProblemWriteProtected:
+        return drive + L" is read-only: its free space cannot be wiped. Nothing was changed.";
+    case kProblemWipeRunning:
+        return L"Another wipe of " + drive + L" is running. Nothing was changed.";
+    case kProblemDriveFull:
+        return drive + L" is full: it has no free space to wipe. Nothing was changed.";
+    case kProblemFolderTaken:
+        return path + L" exists and is not Tarnwick's: rename or move it, then wipe again. Nothing was changed.";
+    case kProblemQuota:
+        return L"A disk quota keeps you from writing all the free space of " + drive
+               + L", so it cannot be wiped whole. An administrator can wipe it. The wipe's files were removed.";
+    case kProblemNotRemoved:
+        return L"Some of the wipe's files in " + path + L" could not be removed. Tarnwick removes them when it starts "
+               L"next.";
+    default: {
+        wchar_t* message = nullptr;
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+        const std::wstring reason = message ? message : L"error " + std::to_wstring(code);
+        ::LocalFree(message);
+        return L"The free space of " + drive + L" cannot be wiped: " + reason;
+    }
+    }
 }
 
 bool IsFolderCode(int32_t code)
@@ -98,7 +153,11 @@ BOOL CProgressDlg::OnInitDialog()
     m_cancel = kCancelNone;
     m_finished = false;
     m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
-    m_worker.Reset(::CreateThread(nullptr, 0, RunEraseJob, &m_job, 0, nullptr));
+    m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel};
+    if (IsWipe())
+        SetWindowText(L"Wiping free space ...");
+    m_worker.Reset(::CreateThread(nullptr, 0, IsWipe() ? RunWipeJob : RunEraseJob,
+                                  IsWipe() ? static_cast<void*>(&m_wipeJob) : &m_job, 0, nullptr));
     if (!m_worker) {
         // No job can run: say so and let the user close the window.
         AppendLogLine(true, L"Not enough resources to start deleting");
@@ -131,7 +190,17 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
 {
     switch (notice.type) {
     case JobStarted:
-        AppendLogLine(false, L"Starting to delete");
+        AppendLogLine(false, IsWipe() ? L"Starting to wipe the free space of " + m_wipeDrive : L"Starting to delete");
+        break;
+    case WipePhaseStarted: {
+        const std::wstring text = WipePhaseText(notice.code, Shown(notice, 0));
+        AppendLogLine(false, text);
+        m_pathLabel.SetWindowText(text.c_str());
+        break;
+    }
+    case WipeFreeSpace:
+        AppendLogLine(false, (notice.code == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
+                                 + Shown(notice, 0) + L": " + ByteSize(FreeBytesOf(notice)));
         break;
     case JobCompleted:
     case JobTerminated:
@@ -168,7 +237,10 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
 
 void CProgressDlg::EndOfJob(bool completed)
 {
-    AppendLogLine(false, completed ? L"Deleting completed" : L"Deleting terminated");
+    if (IsWipe())
+        AppendLogLine(false, completed ? L"Wiping completed" : L"Wiping terminated");
+    else
+        AppendLogLine(false, completed ? L"Deleting completed" : L"Deleting terminated");
     m_cancelButton.SetWindowText(L"Finish");
     m_finished = true;
     m_fileBar.SetPos(100);
@@ -180,6 +252,9 @@ void CProgressDlg::EndOfJob(bool completed)
 int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
 {
     const int32_t code = notice.code;
+    // The wipe's own problems; failed writes of its files are asked about as for erasing.
+    if (IsWipe() && code != kProblemSeek && code != kProblemWrite)
+        return HandleWipeProblem(notice);
     const bool folder = IsFolderCode(code);
     const std::wstring path = Shown(notice, 0);
     const std::wstring skippedLine = (folder ? L"Directory " : L"File ") + path + L" is skipped";
@@ -224,6 +299,16 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
     default:
         return kNoAnswer;
     }
+}
+
+int32_t CProgressDlg::HandleWipeProblem(const EraseNotice& notice)
+{
+    const std::wstring text = notice.code == kProblemNoMemory
+                                  ? L"Not enough memory to go on wiping"
+                                  : WipeProblemText(notice.code, Shown(notice, 0), m_wipeDrive);
+    AppendLogLine(true, text);
+    ::MessageBoxW(m_hWnd, text.c_str(), kErrorCaption, MB_OK | MB_ICONSTOP);
+    return kNoAnswer;
 }
 
 int32_t CProgressDlg::AskToSkip(const std::wstring& question, const std::wstring& skippedLine)

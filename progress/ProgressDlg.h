@@ -1,7 +1,7 @@
 #pragma once
-// Runs one erase job and shows it: starts the worker thread, turns the job's notices into
-// progress, log lines and questions to the user, and lets the user cancel the job or close
-// the window once the job is over.
+// Runs one erase job, or one wipe of a drive's free space, and shows it: starts the worker
+// thread, turns the job's notices into progress, log lines and questions to the user, and lets
+// the user cancel the job or close the window once the job is over.
 
 #include "engine/CancelFlag.h"
 #include "engine/EraseJob.h"
@@ -10,6 +10,7 @@
 #include "framework/Dialog.h"
 #include "progress/RichEditCtrlEx.h"
 #include "win32/ScopedHandle.h"
+#include "wipe/WipeJob.h"
 
 #include <atomic>
 #include <string>
@@ -22,6 +23,8 @@ public:
 
     // Set by the creator before DoModal: files, and folders ending with "\", erased in one job.
     std::vector<std::wstring> m_targets;
+    // Set instead of the targets for a wipe of this drive's free space ("E:\").
+    std::wstring m_wipeDrive;
     int m_nMethodId = 1;
 
     // The job's notice callback. Runs on the worker thread; reaches the windows by messages.
@@ -44,6 +47,9 @@ protected:
 private:
     int32_t HandleNotice(const EraseNotice& notice);
     int32_t HandleProblem(const EraseNotice& notice);
+    // Said and shown; the wipe stops (or goes on removing its files) whatever the answer.
+    int32_t HandleWipeProblem(const EraseNotice& notice);
+    bool IsWipe() const { return !m_wipeDrive.empty(); }
     // Error box with OK and Cancel: OK skips the item, anything else stops the job.
     int32_t AskToSkip(const std::wstring& question, const std::wstring& skippedLine);
     // The locked-item prompt, or the answer remembered for all such questions.
@@ -54,6 +60,7 @@ private:
 
     CancelFlag m_cancel{kCancelNone};
     EraseJob m_job = {};
+    WipeJob m_wipeJob = {};
     CStatic m_pathLabel;
     CProgressCtrl m_fileBar;
     CProgressCtrl m_totalBar;

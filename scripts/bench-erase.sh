@@ -17,16 +17,6 @@ rm -rf "$work"
 mkdir -p "$work"
 bytes=$((size_mib * 1024 * 1024))
 
-calc() { awk "BEGIN { print $* }"; }
-
-seconds_of() { # command... -> elapsed seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@"
-    end=$(date +%s.%N)
-    calc "$end - $start"
-}
-
 head -c "$bytes" /dev/zero | tr '\0' 'z' >"$work/shred.bin"
 shred_s=$(seconds_of shred -n1 "$work/shred.bin")
 head -c "$bytes" /dev/zero | tr '\0' 'z' >"$work/dd.bin"

@@ -9,6 +9,7 @@ PACKAGES=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
     nsis
+    ntfs-3g sleuthkit
     python3
     wine wine64 wine32:i386
     xvfb xauth
@@ -133,4 +134,31 @@ stop_wine() {
     wineserver -w 2>/dev/null || true
     [ -n "$KEEPALIVE_PID" ] && wait "$KEEPALIVE_PID" 2>/dev/null || true
     KEEPALIVE_PID=""
+}
+
+# Maps a folder to the first free drive letter from M on: sets DRIVE_LETTER ("M:") and
+# DRIVE_LINK (the link in the prefix, for the caller to remove).
+map_free_drive_letter() {
+    local letter
+    DRIVE_LINK=""
+    for letter in m n o p q r s t u v w x y; do
+        if [ ! -e "$WINEPREFIX/dosdevices/$letter:" ] && [ ! -L "$WINEPREFIX/dosdevices/$letter:" ]; then
+            DRIVE_LINK="$WINEPREFIX/dosdevices/$letter:"
+            DRIVE_LETTER="${letter^^}:"
+            ln -s "$1" "$DRIVE_LINK"
+            return 0
+        fi
+    done
+    echo "no free drive letter in $WINEPREFIX/dosdevices" >&2
+    return 1
+}
+
+# Arithmetic with fractions, and the seconds a command takes; for the benchmarks.
+calc() { awk "BEGIN { print $* }"; }
+seconds_of() {
+    local start end
+    start=$(date +%s.%N)
+    "$@"
+    end=$(date +%s.%N)
+    calc "$end - $start"
 }

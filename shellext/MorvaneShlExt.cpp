@@ -16,6 +16,18 @@
 namespace {
 
 const wchar_t kListPrefix[] = L"mvl";
+const wchar_t kDeleteItem[] = L"Delete by Kestrium";
+const wchar_t kWipeItem[] = L"Wipe free space by Kestrium";
+// Command offsets of the items.
+constexpr UINT kDeleteCommand = 0;
+constexpr UINT kWipeCommand = 1;
+
+// A drive's root as Explorer hands it over for a drive's menu: "E:\".
+bool IsDriveRoot(const std::wstring& path)
+{
+    return path.size() == 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))
+           && path[1] == L':' && path[2] == L'\\';
+}
 
 // Every selected path, whole: a shortened path could name another item, which would be erased.
 bool TakePaths(const GlobalLockGuard& block, std::vector<std::wstring>& paths)
@@ -138,9 +150,13 @@ STDMETHODIMP CMorvaneShlExt::QueryContextMenu(HMENU menu, UINT index, UINT first
                                               UINT /*flags*/) noexcept
 {
     // Added to every request, the default-item-only one included.
-    ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, firstCommand, L"Delete by Kestrium");
+    ::InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, firstCommand + kDeleteCommand, kDeleteItem);
     ::SetMenuItemBitmaps(menu, index, MF_BYPOSITION, g_hMenuBitmap.Get(), nullptr);
-    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+    if (!OffersWipe())
+        return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+    ::InsertMenuW(menu, index + 1, MF_BYPOSITION | MF_STRING, firstCommand + kWipeCommand, kWipeItem);
+    ::SetMenuItemBitmaps(menu, index + 1, MF_BYPOSITION, g_hMenuBitmap.Get(), nullptr);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 2);
 }
 
 STDMETHODIMP CMorvaneShlExt::GetCommandString(UINT_PTR command, UINT type, UINT* /*reserved*/, CHAR* buffer,
@@ -148,7 +164,8 @@ STDMETHODIMP CMorvaneShlExt::GetCommandString(UINT_PTR command, UINT type, UINT*
 {
     // There is no verb and no help text: the help text and wide requests answer with an empty
     // string, a narrow verb or validation request is refused.
-    if (command != 0 || (type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0)
+    if ((command != kDeleteCommand && (command != kWipeCommand || !OffersWipe()))
+        || (type & (GCS_HELPTEXTA | GCS_UNICODE)) == 0)
         return E_INVALIDARG;
     if (type & GCS_UNICODE)
         ::lstrcpynW(reinterpret_cast<LPWSTR>(buffer), L"", static_cast<int>(bufferLength));
@@ -157,9 +174,15 @@ STDMETHODIMP CMorvaneShlExt::GetCommandString(UINT_PTR command, UINT type, UINT*
     return S_OK;
 }
 
+bool CMorvaneShlExt::OffersWipe() const
+{
+    return m_paths.size() == 1 && IsDriveRoot(m_paths.front());
+}
+
 STDMETHODIMP CMorvaneShlExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept
 {
-    if (!info || !IS_INTRESOURCE(info->lpVerb) || LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) != 0)
+    const UINT command = info && IS_INTRESOURCE(info->lpVerb) ? LOWORD(reinterpret_cast<ULONG_PTR>(info->lpVerb)) : UINT_MAX;
+    if (command != kDeleteCommand && (command != kWipeCommand || !OffersWipe()))
         return E_INVALIDARG;
     // Nothing that cannot be started is reported: the item simply does nothing.
     wchar_t directory[MAX_PATH];
@@ -169,6 +192,11 @@ STDMETHODIMP CMorvaneShlExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept
         // The program by its full path: by its name alone the shell would look further, where
         // another program of that name could be.
         const std::wstring program = std::wstring(directory) + L"\\Morvane.exe";
+        if (command == kWipeCommand) {
+            ::ShellExecuteW(nullptr, L"open", program.c_str(), (L"/wipefree " + m_paths.front().substr(0, 2)).c_str(),
+                            directory, SW_SHOWNORMAL);
+            return S_OK;
+        }
         if (m_paths.size() == 1) {
             ::ShellExecuteW(nullptr, L"open", program.c_str(), Quoted(m_paths.front()).c_str(), directory, SW_SHOWNORMAL);
             return S_OK;

@@ -1,6 +1,7 @@
 #pragma once
-// The context-menu handler Explorer creates for every file and folder selection: one item,
-// "Delete by Kestrium", that starts Morvane.exe on every selected path.
+// The context-menu handler Explorer creates for every file, folder and drive selection: the item
+// "Delete by Kestrium", that starts Morvane.exe on every selected path, and for a single drive
+// also "Wipe free space by Kestrium", that starts Morvane.exe /wipefree on the drive.
 
 #include "com/ComObject.h"
 #include "shellext/MorvaneShlExtClsid.h"
@@ -34,6 +35,9 @@ public:
                                   UINT bufferLength) noexcept override;
 
 private:
+    // The selection is one drive, whose free space can be wiped.
+    bool OffersWipe() const;
+
     // Every selected path, whole; none where Initialize refused the selection.
     std::vector<std::wstring> m_paths;
 };

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -46,7 +47,7 @@ protected:
     // the job and presses "Finish". The chooser's preselected index goes to `offered`, the job's
     // log to `log`.
     static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr,
-                                       std::wstring* log = nullptr)
+                                       std::wstring* log = nullptr, const wchar_t* progressCaption = L"Deleting ...")
     {
         HWND confirm = program.Window(L"Tarnwick");
         ASSERT_TRUE(confirm);
@@ -58,7 +59,7 @@ protected:
             *offered = static_cast<int>(::SendMessageW(list, CB_GETCURSEL, 0, 0));
         ::SendMessageW(list, CB_SETCURSEL, methodIndex, 0);
         PressButton(chooser, IDOK);
-        HWND progress = program.Window(L"Deleting ...");
+        HWND progress = program.Window(progressCaption);
         ASSERT_TRUE(progress);
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
         if (log)
@@ -349,6 +350,33 @@ TEST_F(ProgramTest, WholeDriveIsAskedForTwiceAndRunningWindowsIsRefused)
         PressButton(box, IDOK);
         EXPECT_TRUE(program.HasEnded());
     }
+}
+
+// On the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter.
+TEST_F(ProgramTest, WipeFreeSpaceFromTheCommandLine)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_WIPE_DRIVE");
+    const std::wstring root = drive ? std::wstring(drive) + L"\\" : L"";
+    if (!drive || !PathExists(root + L"morvane-wipe-test-image"))
+        GTEST_SKIP() << "runs on the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter";
+    ULARGE_INTEGER available, total, free;
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free));
+    wchar_t size[32];
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(free.QuadPart), size, 32);
+
+    ProgramRun program(L"/wipefree " + std::wstring(drive));
+    HWND confirm = program.Window(L"Tarnwick");
+    ASSERT_TRUE(confirm);
+    const std::wstring question = MessageBoxText(confirm);
+    EXPECT_NE(std::wstring::npos, question.find(L"free space of drive " + root)) << question;
+    EXPECT_NE(std::wstring::npos, question.find(std::wstring(size) + L" of free space will be overwritten")) << question;
+    std::wstring log;
+    ConfirmChooseAndFinish(program, 3, nullptr, &log, L"Wiping free space ...");
+    EXPECT_NE(std::wstring::npos, log.find(L"Wiping completed")) << log;
+    EXPECT_FALSE(PathExists(root + L"Kestrium free space wipe"));
+    ULARGE_INTEGER freeAfter;
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &freeAfter));
+    EXPECT_EQ(free.QuadPart, freeAfter.QuadPart);
 }
 
 TEST_F(ProgramTest, MissingPathIsReportedAndNothingChanges)

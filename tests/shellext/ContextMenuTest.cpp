@@ -79,15 +79,15 @@ protected:
         ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kInstallKey, L"path", directory));
     }
 
-    // Invokes the item with command offset 0 and waits for whatever that started to end.
-    Launch Invoke(IContextMenu* menu, const std::wstring& installDirectory)
+    // Invokes the item with this command offset and waits for whatever that started to end.
+    Launch Invoke(IContextMenu* menu, const std::wstring& installDirectory, WORD command = 0)
     {
         const std::wstring record = installDirectory + L"\\launch.txt";
         ::DeleteFileW(record.c_str());
         const DWORD before = StartedProcessCount();
         CMINVOKECOMMANDINFO info = {};
         info.cbSize = sizeof(info);
-        info.lpVerb = MAKEINTRESOURCEA(0);
+        info.lpVerb = MAKEINTRESOURCEA(command);
         EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
         EXPECT_TRUE(WaitForStartedProcesses());
         Launch launch;
@@ -282,6 +282,37 @@ TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
         expected += path + L"\r\n";
     EXPECT_EQ(expected, std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
     ::DeleteFileW(list.c_str());
+}
+
+TEST_F(ContextMenu, OneDriveAlsoOffersToWipeItsFreeSpace)
+{
+    const std::wstring install = MakeInstallDirectory(m_temp / L"install");
+    SetInstallRecord(install);
+    ComPtr<IContextMenu> menu = Create();
+    ASSERT_TRUE(menu);
+    const struct {
+        std::vector<std::wstring> selection;
+        std::vector<std::wstring> items;
+    } cases[] = {
+        {{L"E:\\"}, {L"Delete by Kestrium", L"Wipe free space by Kestrium"}},
+        {{m_temp.Path()}, {L"Delete by Kestrium"}},
+        {{L"E:\\", L"F:\\"}, {L"Delete by Kestrium"}},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject(c.selection).Get()));
+        const UniqueMenu popup(::CreatePopupMenu());
+        EXPECT_EQ(static_cast<HRESULT>(c.items.size()), menu->QueryContextMenu(popup.Get(), 0, 40, 50, CMF_NORMAL));
+        std::vector<std::wstring> items;
+        for (int i = 0; i < ::GetMenuItemCount(popup.Get()); ++i) {
+            wchar_t text[64];
+            ::GetMenuStringW(popup.Get(), i, text, 64, MF_BYPOSITION);
+            items.push_back(text);
+            EXPECT_EQ(40u + i, ::GetMenuItemID(popup.Get(), i));
+        }
+        EXPECT_EQ(c.items, items) << c.selection.front();
+    }
+    ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({L"E:\\"}).Get()));
+    ExpectStartedWith(Invoke(menu.Get(), install, 1), std::vector<std::wstring>{L"/wipefree", L"E:"}, install);
 }
 
 TEST_F(ContextMenu, InvokeRefusesVerbStringsAndOtherCommandOffsets)

@@ -19,7 +19,8 @@ ExtensionRegistryGuard::ExtensionRegistryGuard()
     UniqueRegKey approved;
     ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, 0, KEY_QUERY_VALUE, nullptr, approved.Put(),
                       nullptr);
-    for (const std::wstring& path : {kClassKey, std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey)})
+    for (const std::wstring& path : {kClassKey, std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey),
+                                    std::wstring(kDriveHandlerKey)})
         m_keys.push_back(std::make_unique<KeyPathGuard>(HKEY_CLASSES_ROOT, path));
 }
 

@@ -15,6 +15,7 @@ const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\S
 const std::wstring kClassKey = std::wstring(L"CLSID\\") + kMorvaneShlExtClsidText;
 const wchar_t kFileHandlerKey[] = L"*\\ShellEx\\ContextMenuHandlers\\Morvane";
 const wchar_t kFolderHandlerKey[] = L"Directory\\ShellEx\\ContextMenuHandlers\\Morvane";
+const wchar_t kDriveHandlerKey[] = L"Drive\\ShellEx\\ContextMenuHandlers\\Morvane";
 
 // Full path of MorvaneExt.dll; the tests run from a folder of their own below the DLL's, away
 // from the real Morvane.exe, which the shell would otherwise find there.

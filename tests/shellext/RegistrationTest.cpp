@@ -38,15 +38,18 @@ TEST(Registration, Regsvr32WritesTheClassHandlersAndApprovalAndUnregisterKeepsSh
               DumpKey(HKEY_CLASSES_ROOT, kClassKey));
     EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kFileHandlerKey));
     EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kFolderHandlerKey));
+    EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kDriveHandlerKey));
     EXPECT_EQ(L"Kestrium", ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).value_or(L"none"));
 
     ASSERT_EQ(0, RunProcess(L"regsvr32.exe /s /u \"" + dll + L"\""));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kFileHandlerKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kFolderHandlerKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDriveHandlerKey));
     EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).has_value());
     for (const wchar_t* shared :
-         {L"CLSID", L"*\\ShellEx\\ContextMenuHandlers", L"Directory\\ShellEx\\ContextMenuHandlers"})
+         {L"CLSID", L"*\\ShellEx\\ContextMenuHandlers", L"Directory\\ShellEx\\ContextMenuHandlers",
+          L"Drive\\ShellEx\\ContextMenuHandlers"})
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, shared)) << shared;
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kApprovedKey));
     EXPECT_EQ(neighbour, DumpKey(HKEY_CLASSES_ROOT, kNeighbourKey));

@@ -1,5 +1,6 @@
 #include "tests/support/Links.h"
 
+#include "tests/support/HolderProcess.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -70,7 +71,8 @@ bool MakeUnixSymlink(const std::wstring& link, const std::wstring& target)
 
     const size_t slash = link.find_last_of(L'\\');
     const std::wstring folder = link.substr(0, slash);
-    std::wstring command = L"Z:\\bin\\ln -s " + std::wstring(targetText.begin(), targetText.end()) + L" " + link.substr(slash + 1);
+    std::wstring command = L"Z:\\bin\\ln -s " + Quoted(std::wstring(targetText.begin(), targetText.end())) + L" "
+                           + Quoted(link.substr(slash + 1));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
