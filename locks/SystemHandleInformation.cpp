@@ -13,20 +13,25 @@ constexpr size_t kProbeSize = 8192;
 constexpr size_t kGrowthMargin = 256;
 
 // The first query is made with size bytes (at least a small probe); when the table does not
-// fit, the size it names decides the next.
-bool ReadTable(ULONG infoClass, size_t size, VirtualBuffer& buffer)
+// fit, the size it names decides the next. On success size becomes the size to start the next
+// read with: what the table took, with room for it to grow meanwhile.
+bool ReadTable(ULONG infoClass, size_t& size, VirtualBuffer& buffer)
 {
-    size = std::max(size, kProbeSize);
-    if (!buffer.Allocate(size))
+    const size_t first = std::max(size, kProbeSize);
+    if (!buffer.Allocate(first))
         return false;
     ULONG needed = 0;
-    const NTSTATUS status = INtDll::NtQuerySystemInformation(infoClass, buffer.Data(), static_cast<ULONG>(size), &needed);
-    if (status == kStatusSuccess)
+    if (INtDll::NtQuerySystemInformation(infoClass, buffer.Data(), static_cast<ULONG>(first), &needed) == kStatusSuccess) {
+        size = needed != 0 ? needed + needed / 8 : first;
         return true;
+    }
     if (needed == 0)
         return false;
     buffer.Free();
-    return QuerySystemTable(infoClass, needed + kGrowthMargin, buffer);
+    if (!QuerySystemTable(infoClass, needed + kGrowthMargin, buffer))
+        return false;
+    size = buffer.Size();
+    return true;
 }
 
 // The extended table carries full-width process ids and handle values. The classic one holds
@@ -35,14 +40,11 @@ bool ReadTable(ULONG infoClass, size_t size, VirtualBuffer& buffer)
 bool ReadHandles(size_t& size, std::vector<NtRecords::SystemHandle>& entries)
 {
     VirtualBuffer buffer;
-    bool parsed = false;
     if (ReadTable(kSystemExtendedHandleInformation, size, buffer))
-        parsed = NtRecords::ParseExtendedHandleTable(buffer.Data(), buffer.Size(), NtRecords::kNativeLayout, entries);
-    else if (ReadTable(kSystemHandleInformation, size, buffer))
-        parsed = NtRecords::ParseHandleTable(buffer.Data(), buffer.Size(), NtRecords::kNativeLayout, entries);
-    if (parsed)
-        size = buffer.Size();
-    return parsed;
+        return NtRecords::ParseExtendedHandleTable(buffer.Data(), buffer.Size(), NtRecords::kNativeLayout, entries);
+    if (ReadTable(kSystemHandleInformation, size, buffer))
+        return NtRecords::ParseHandleTable(buffer.Data(), buffer.Size(), NtRecords::kNativeLayout, entries);
+    return false;
 }
 
 // What one snapshot knows of a type number: nothing yet, or whether its name is the filter.

@@ -26,7 +26,7 @@ public:
     const_iterator end() const { return m_handles.end(); }
     bool empty() const { return m_handles.empty(); }
 
-    // The buffer size the last table read needed.
+    // Where the next snapshot's read may start: what the last read needed, with room to grow.
     size_t TableSize() const { return m_tableSize; }
     // The processes opened while the snapshot learned the types, for the queries that follow
     // on the kept handles; every snapshot starts them anew.
