@@ -1,8 +1,8 @@
 #include "app/MethodChooser.h"
 
-#include "app/Settings.h"
 #include "engine/EraseMethod.h"
 #include "framework/WinApp.h"
+#include "progress/Settings.h"
 #include "resources/resource.h"
 
 int EraseMethodIdFromIndex(int index)

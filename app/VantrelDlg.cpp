@@ -2,10 +2,10 @@
 
 #include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
-#include "app/Settings.h"
 #include "engine/TargetPath.h"
 #include "framework/WinApp.h"
 #include "progress/ProgressDlg.h"
+#include "progress/Settings.h"
 #include "resources/resource.h"
 #include "wipe/WipeJob.h"
 

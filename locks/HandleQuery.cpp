@@ -3,46 +3,76 @@
 #include "locks/INtDll.h"
 #include "locks/NtRecords.h"
 
-#include <memory>
 #include <new>
 
-bool DuplicateForQuery(DWORD processId, ULONG handleValue, QueryHandle& handle)
+namespace {
+
+// Holds nearly every type and name record at the first try.
+constexpr ULONG kFirstRecordSize = 8192;
+
+} // namespace
+
+HANDLE OwnerProcesses::Open(DWORD processId)
 {
-    ReleaseQueryHandle(handle);
-    if (processId == ::GetCurrentProcessId()) {
+    if (processId == ::GetCurrentProcessId())
+        return ::GetCurrentProcess();
+    auto known = m_processes.find(processId);
+    if (known == m_processes.end()) {
+        // Not inheritable: a process started meanwhile must not receive these.
+        known = m_processes.emplace(processId, UniqueHandle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId))).first;
+    }
+    return known->second.Get();
+}
+
+UniqueHandle OwnerProcesses::Take(DWORD processId)
+{
+    const auto known = m_processes.find(processId);
+    return known == m_processes.end() ? UniqueHandle() : std::move(known->second);
+}
+
+bool DuplicateForQuery(HANDLE process, ULONG handleValue, QueryHandle& handle)
+{
+    handle.m_copy.Reset();
+    handle.m_own = nullptr;
+    if (!process)
+        return false;
+    if (process == ::GetCurrentProcess()) {
         handle.m_own = HandleFromValue(handleValue);
         return true;
     }
-    // Not inheritable: a process started meanwhile must not receive these.
-    handle.m_process.Reset(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId));
-    if (!handle.m_process)
-        return false;
-    if (!::DuplicateHandle(handle.m_process.Get(), HandleFromValue(handleValue), ::GetCurrentProcess(),
-                           handle.m_copy.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-        ReleaseQueryHandle(handle);
-        return false;
-    }
-    return true;
+    return ::DuplicateHandle(process, HandleFromValue(handleValue), ::GetCurrentProcess(), handle.m_copy.Put(), 0,
+                             FALSE, DUPLICATE_SAME_ACCESS)
+           != FALSE;
 }
 
-void ReleaseQueryHandle(QueryHandle& handle)
+bool QueryObjectRecord(HANDLE handle, ULONG infoClass, ObjectRecord& record)
 {
-    handle.m_own = nullptr;
-    handle.m_copy.Reset();
-    handle.m_process.Reset();
+    // Asked straight into a buffer rather than for the size first: one system call in the
+    // common case, and a second only for a record that outgrows the first buffer.
+    ULONG size = kFirstRecordSize;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        record.data.reset(new (std::nothrow) BYTE[size]);
+        record.size = record.data ? size : 0;
+        if (!record.data)
+            return false;
+        ULONG needed = 0;
+        const NTSTATUS status = INtDll::NtQueryObject(handle, infoClass, record.data.get(), size, &needed);
+        if (status == kStatusSuccess)
+            return true;
+        if (!IsBufferTooSmall(status) || needed <= size)
+            return false;
+        size = needed;
+    }
+    return false;
 }
 
-bool QueryTypeName(DWORD processId, ULONG handleValue, std::wstring& typeName)
+bool QueryTypeName(HANDLE process, ULONG handleValue, std::wstring& typeName)
 {
     if (!INtDll::EntryPointsBound)
         return false;
     QueryHandle handle;
-    if (!DuplicateForQuery(processId, handleValue, handle))
-        return false;
-    ULONG length = 8192;
-    INtDll::NtQueryObject(handle.Get(), kObjectTypeInformation, nullptr, 0, &length);
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[length]);
-    if (!buffer || INtDll::NtQueryObject(handle.Get(), kObjectTypeInformation, buffer.get(), length, nullptr) != kStatusSuccess)
-        return false;
-    return NtRecords::ParseTypeName(buffer.get(), length, NtRecords::kNativeLayout, typeName);
+    ObjectRecord record;
+    return DuplicateForQuery(process, handleValue, handle)
+           && QueryObjectRecord(handle.Get(), kObjectTypeInformation, record)
+           && NtRecords::ParseTypeName(record.data.get(), record.size, NtRecords::kNativeLayout, typeName);
 }

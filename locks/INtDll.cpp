@@ -59,12 +59,12 @@ bool INtDll::BindEntryPointsWith(Resolver resolve)
     return all;
 }
 
-namespace {
-
-bool IsTooSmall(NTSTATUS status)
+bool IsBufferTooSmall(NTSTATUS status)
 {
     return status == kStatusInfoLengthMismatch || status == kStatusBufferTooSmall || status == kStatusBufferOverflow;
 }
+
+namespace {
 
 // Enough for any real system; a larger answer is taken for a fault, not a table.
 constexpr size_t kMaxTableSize = 256u << 20;
@@ -82,7 +82,7 @@ bool QuerySystemTable(ULONG infoClass, size_t size, VirtualBuffer& buffer)
             INtDll::NtQuerySystemInformation(infoClass, buffer.Data(), static_cast<ULONG>(buffer.Size()), &needed);
         if (status == kStatusSuccess)
             return true;
-        if (!IsTooSmall(status) || query == kMaxTableQueries)
+        if (!IsBufferTooSmall(status) || query == kMaxTableQueries)
             return false;
         // The table keeps growing while we allocate: leave it room.
         size = (needed > size ? needed : size);

@@ -66,6 +66,9 @@ public:
     static bool BindEntryPointsWith(Resolver resolve);
 };
 
+// Whether a query failed only because the buffer offered was too small.
+bool IsBufferTooSmall(NTSTATUS status);
+
 class VirtualBuffer;
 
 // Fills buffer with one system table (NtQuerySystemInformation), starting with size bytes.

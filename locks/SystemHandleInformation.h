@@ -1,6 +1,7 @@
 #pragma once
 // A snapshot of the open handles of all processes whose object type has one given name.
 
+#include "locks/HandleQuery.h"
 #include "locks/NtRecords.h"
 
 #include <windows.h>
@@ -13,18 +14,29 @@ public:
     using _SYSTEM_HANDLE = NtRecords::SystemHandle;
     using const_iterator = std::vector<_SYSTEM_HANDLE>::const_iterator;
 
-    SystemHandleInformation() = default;
+    // tableSize: where reading the table starts, normally the size the previous snapshot
+    // needed (TableSize), so that the table is read in one query; 0 for a first probe.
+    explicit SystemHandleInformation(size_t tableSize = 0) : m_tableSize(tableSize) {}
 
     void SetTypeFilter(const std::wstring& typeName) { m_typeFilter = typeName; }
+    const std::wstring& TypeFilter() const { return m_typeFilter; }
     bool TakeSnapshot();
 
     const_iterator begin() const { return m_handles.begin(); }
     const_iterator end() const { return m_handles.end(); }
     bool empty() const { return m_handles.empty(); }
 
+    // Where the next snapshot's read may start: what the last read needed, with room to grow.
+    size_t TableSize() const { return m_tableSize; }
+    // The processes opened while the snapshot learned the types, for the queries that follow
+    // on the kept handles; every snapshot starts them anew.
+    OwnerProcesses& Processes() { return m_processes; }
+
 private:
     std::vector<_SYSTEM_HANDLE> m_handles;
     std::wstring m_typeFilter;
+    size_t m_tableSize;
+    OwnerProcesses m_processes;
 };
 
 // Systems before version 5 keep a handle in the system process (id 2) whose queries hang;

@@ -2,13 +2,11 @@
 
 #include "locks/NtRecords.h"
 
-namespace {
-constexpr size_t kInitialBufferSize = 65536;
-}
+#include <algorithm>
 
-SystemProcessInformation::SystemProcessInformation()
+SystemProcessInformation::SystemProcessInformation(size_t bufferSize)
 {
-    m_buffer.Allocate(kInitialBufferSize);
+    m_buffer.Allocate(std::max(bufferSize, kFirstBufferSize));
 }
 
 SystemProcessInformation::~SystemProcessInformation() = default;
@@ -18,7 +16,7 @@ bool SystemProcessInformation::TakeSnapshot()
     m_recordsByPid.clear();
     if (!EntryPointsBound || !m_buffer.Data())
         return false;
-    // A desktop's process list outgrows 64 KiB easily; start there and let the buffer grow.
+    // The buffer grows when the list does not fit.
     if (!QuerySystemTable(kSystemProcessInformation, m_buffer.Size(), m_buffer))
         return false;
     return NtRecords::IndexProcessChain(m_buffer.Data(), m_buffer.Size(), NtRecords::kNativeLayout, m_recordsByPid);

@@ -13,7 +13,10 @@ public:
     // the next snapshot or the object's end. Read it through ImageName.
     struct _SYSTEM_PROCESS_INFORMATION;
 
-    SystemProcessInformation();
+    // A desktop's process list outgrows the first 64 KiB easily: a later snapshot can start
+    // at the size an earlier one needed (BufferSize).
+    static constexpr size_t kFirstBufferSize = 65536;
+    explicit SystemProcessInformation(size_t bufferSize = kFirstBufferSize);
     virtual ~SystemProcessInformation();
 
     SystemProcessInformation(const SystemProcessInformation&) = delete;
@@ -23,6 +26,7 @@ public:
     const _SYSTEM_PROCESS_INFORMATION* FindProcess(DWORD processId) const;
     // False when the record carries no image name.
     bool ImageName(const _SYSTEM_PROCESS_INFORMATION* record, std::wstring& name) const;
+    size_t BufferSize() const { return m_buffer.Size(); }
 
 private:
     VirtualBuffer m_buffer;

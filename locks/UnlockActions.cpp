@@ -1,6 +1,6 @@
 #include "locks/UnlockActions.h"
 
-#include "locks/HandleOwner.h"
+#include "locks/DevicePath.h"
 #include "locks/HandleQuery.h"
 #include "win32/ScopedHandle.h"
 
@@ -10,8 +10,7 @@ constexpr DWORD kFullProcessAccess = 0x1F0FFF;
 constexpr DWORD kKillAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
 constexpr DWORD kKillWaitMs = 100;
 
-} // namespace
-
+// Opening by id reaches the process found only while the owner's kept handle pins the id.
 bool CloseRemoteHandle(DWORD processId, DWORD handleValue)
 {
     UniqueHandle process(::OpenProcess(kFullProcessAccess, FALSE, processId));
@@ -26,16 +25,6 @@ bool CloseRemoteHandle(DWORD processId, DWORD handleValue)
     if (copy == INVALID_HANDLE_VALUE)
         return false;
     return ::CloseHandle(copy) != FALSE;
-}
-
-bool CloseOwnerHandle(const LockOwnerInfo& owner)
-{
-    return CloseRemoteHandle(owner.ProcessId, owner.Handle);
-}
-
-bool KillOwner(const LockOwnerInfo& owner)
-{
-    return KillProcess(owner.ProcessId);
 }
 
 bool KillProcess(DWORD processId)
@@ -53,4 +42,26 @@ bool KillProcess(DWORD processId)
     // Whether it is gone is told by its own handle, which is signalled when it has ended;
     // asking whether it can still be opened is not (it can, while handles to it exist).
     return ::WaitForSingleObject(process.Get(), kKillWaitMs) == WAIT_OBJECT_0;
+}
+
+} // namespace
+
+bool CloseOwnerHandle(const LockOwnerInfo& owner)
+{
+    if (!owner.Process || owner.ProcessId == ::GetCurrentProcessId() || owner.ObjectName.empty())
+        return false;
+    // Between the lookup and now the owner may have closed the handle and opened something
+    // else under the same value. No system call closes a handle only if it still names an
+    // object, so the check comes right before the close.
+    std::wstring name;
+    HandleNameNormalizer normalizer;
+    if (!QueryObjectName(owner.Process.Get(), owner.Handle, kFileTypeIndex, name)
+        || normalizer.ToDeviceForm(name) != owner.ObjectName)
+        return false;
+    return CloseRemoteHandle(owner.ProcessId, owner.Handle);
+}
+
+bool KillOwner(const LockOwnerInfo& owner)
+{
+    return owner.Process && KillProcess(owner.ProcessId);
 }

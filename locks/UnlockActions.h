@@ -1,16 +1,14 @@
 #pragma once
-// The two ways of freeing a locked item, given an owner found by FindHandleOwner just before.
+// The two ways of freeing a locked item, acting on exactly the owner one lookup found
+// (FindHandleOwner), however long ago the user was asked.
 
-#include <windows.h>
+#include "locks/HandleOwner.h"
 
-// Closes the handle inside its process and leaves the process running. True only when the
+// Closes the owner's handle inside its process and leaves the process running; only when that
+// handle, in that very process, still names the item the lookup matched. True only when the
 // handle was taken out of the owner and the copy was closed here.
-bool CloseRemoteHandle(DWORD processId, DWORD handleValue);
-
-// Ends the process. True when it was running and has ended within the wait.
-bool KillProcess(DWORD processId);
-
-struct LockOwnerInfo;
-// The two actions on the owner a lookup found, and on nothing else.
 bool CloseOwnerHandle(const LockOwnerInfo& owner);
+
+// Ends exactly the process found. False when it had already ended, is this process, or did
+// not end within the wait.
 bool KillOwner(const LockOwnerInfo& owner);

@@ -1,7 +1,7 @@
 #include "progress/ProgressDlg.h"
 
-#include "app/Settings.h"
 #include "framework/WinApp.h"
+#include "progress/Settings.h"
 #include "progress/ShortenPathForDisplay.h"
 #include "progress/UnlockMsgDlg.h"
 #include "resources/resource.h"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Prints how long one owner lookup takes with 0, 1,000 and 5,000 extra file handles held by
-# a second process. A benchmark, not a test: it passes or fails nothing.
+# Prints what one owner lookup costs with 0, 1,000, 5,000 and 20,000 extra file handles held
+# by a second process, beside the floor of the system's own two snapshots at each size, and
+# the time of a whole unlock of one locked file. A benchmark, not a test: it passes or fails
+# nothing.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

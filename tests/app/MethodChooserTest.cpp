@@ -1,9 +1,9 @@
 // The method chooser against the settings stored in the registry, driven like a user.
 
 #include "app/MethodChooser.h"
-#include "app/Settings.h"
 #include "engine/EraseMethod.h"
 #include "framework/WinApp.h"
+#include "progress/Settings.h"
 #include "resources/resource.h"
 #include "tests/support/Gui.h"
 

@@ -201,6 +201,26 @@ TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
         EXPECT_TRUE(holder->IsRunning());
 }
 
+TEST_F(EraseWorkerTest, TheProgramItselfIsNeverOfferedAsAHolder)
+{
+    const std::wstring file = m_dir.WriteFile(L"mine.txt", "mine");
+    const std::wstring folder = m_dir.MakeFolder(L"current");
+    UniqueFile mine(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(mine);
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+
+    RunJob(file);
+    RunJob(folder);
+    ::SetCurrentDirectoryW(previous);
+    mine.Reset();
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), ProblemCodes());
+    EXPECT_EQ("mine", ReadWholeFile(file));
+    EXPECT_TRUE(PathExists(folder));
+}
+
 TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
 {
     const std::wstring target = m_dir.MakeFolder(L"target") + L"\\";

@@ -1,5 +1,7 @@
 // Owner lookups against real second processes under the running system.
 
+#include "locks/DevicePath.h"
+#include "locks/FileNameProbe.h"
 #include "locks/HandleOwner.h"
 #include "tests/locks/NtDllOverride.h"
 #include "tests/support/HolderProcess.h"
@@ -80,16 +82,38 @@ TEST(LockOwnerTest, FreePathHasNoOwnerAndLeavesTheRecordAlone)
     EXPECT_EQ(77u, owner.ProcessId);
 }
 
-TEST(LockOwnerTest, OwnProcessIsExaminedLikeAnyOther)
+TEST(LockOwnerTest, OwnProcessIsNeverReported)
 {
     TempDir dir;
     const std::wstring file = dir.WriteFile(L"mine.txt", "x");
-    UniqueFile mine(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueFile mine(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(mine);
     LockOwnerInfo owner = {};
+    EXPECT_FALSE(FindHandleOwner(file, owner));
+
+    // Another holder of the same file is found behind this process's handle.
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"share " + Quoted(file) + L" 1"));
     ASSERT_TRUE(FindHandleOwner(file, owner));
-    EXPECT_EQ(::GetCurrentProcessId(), owner.ProcessId);
-    EXPECT_EQ(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(mine.Get())), owner.Handle);
+    EXPECT_EQ(holder.Pid(), owner.ProcessId);
+}
+
+TEST(LockOwnerTest, TwoFilesOfOneHolderAreToldApart)
+{
+    TempDir dir;
+    const std::wstring files[] = {dir.WriteFile(L"first.txt", "1"), dir.WriteFile(L"second.txt", "2")};
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(files[0]) + L" open " + Quoted(files[1])));
+    // Asked in both orders, so that neither answer can be left over from the query before.
+    for (size_t i : {1, 0, 1}) {
+        LockOwnerInfo owner = {};
+        ASSERT_TRUE(FindHandleOwner(files[i], owner));
+        EXPECT_EQ(holder.Handles()[i], owner.Handle);
+        std::wstring device;
+        ASSERT_TRUE(DosPathToDevicePath(files[i], device));
+        EXPECT_EQ(device, owner.ObjectName);
+    }
 }
 
 // Answers the process-list query with the system process alone; all else goes to the system.
@@ -130,6 +154,51 @@ TEST(LockOwnerTest, HolderMissingFromTheProcessListIsUnknown)
     EXPECT_STREQ(L"<unknown>", owner.ProcessName);
     EXPECT_EQ(holder.Pid(), owner.ProcessId);
     EXPECT_EQ(holder.Handles()[0], owner.Handle);
+}
+
+// Never answers for the one handle chosen; all else goes to the system.
+HANDLE g_hangingFile = nullptr;
+INtDll::NtQueryInformationFileFn g_realFileQuery = nullptr;
+
+NTSTATUS NTAPI QueryThatHangsOnOneFile(HANDLE file, IoStatusBlock* ioStatus, PVOID buffer, ULONG length, ULONG infoClass)
+{
+    if (file == g_hangingFile)
+        ::Sleep(INFINITE);
+    return g_realFileQuery(file, ioStatus, buffer, length, infoClass);
+}
+
+TEST(FileNameProbeTest, ProbeThatHangsIsAbandonedAndTheOthersStillAnswer)
+{
+    TempDir dir;
+    const std::wstring leaves[] = {L"first.txt", L"hangs.txt", L"second.txt"};
+    UniqueFile files[3];
+    for (int i = 0; i < 3; ++i) {
+        files[i].Reset(::CreateFileW(dir.WriteFile(leaves[i], "x").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(files[i]);
+    }
+    NtDllOverride restore;
+    g_realFileQuery = INtDll::NtQueryInformationFile;
+    INtDll::NtQueryInformationFile = QueryThatHangsOnOneFile;
+    g_hangingFile = files[1].Get();
+
+    // A probe that runs out of its guard answers with an empty name; those after it answer in
+    // time, each with its own name, and so do the next probes.
+    const int order[] = {0, 1, 2, 0, 2};
+    HANDLE probedFiles[5];
+    ProbedName probed[5];
+    for (int n = 0; n < 5; ++n)
+        probedFiles[n] = files[order[n]].Get();
+    ProbeFileNames(probedFiles, 5, probed);
+    ProbeFileNames(probedFiles + 3, 2, probed + 3);
+    for (int n = 0; n < 5; ++n) {
+        const std::wstring& name = probed[n].name;
+        const std::wstring tail = order[n] == 1 ? L"" : L"\\" + leaves[order[n]];
+        EXPECT_TRUE(probed[n].answered);
+        EXPECT_EQ(tail.empty(), name.empty());
+        EXPECT_TRUE(name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+            << std::string(name.begin(), name.end());
+    }
 }
 
 } // namespace

@@ -138,10 +138,12 @@ protected:
     }
     ~SnapshotTest() override { g_fake = nullptr; }
 
-    // Handles of this process, so that their queries go to the fake without duplication.
+    // Handles of this process, so that their queries go to the fake without duplication. As on
+    // a running system, each type name has a type number of its own.
     void AddHandle(ULONG value, const std::wstring& typeName)
     {
-        m_fake.handles.push_back(NtRecords::SystemHandle{::GetCurrentProcessId(), 0x1C, value, 0, 0});
+        const auto number = m_typeNumbers.emplace(typeName, static_cast<USHORT>(0x1C + m_typeNumbers.size())).first;
+        m_fake.handles.push_back(NtRecords::SystemHandle{::GetCurrentProcessId(), number->second, value, 0, 0});
         m_fake.typeNames[value] = typeName;
     }
 
@@ -164,6 +166,7 @@ protected:
 
     NtDllOverride m_override;
     FakeSystem m_fake;
+    std::map<std::wstring, USHORT> m_typeNumbers;
 };
 
 TEST_F(SnapshotTest, ClassicTableIsSizedByTheFirstAnswerPlus256)
@@ -175,6 +178,13 @@ TEST_F(SnapshotTest, ClassicTableIsSizedByTheFirstAnswerPlus256)
     ASSERT_TRUE(snapshot.TakeSnapshot());
     const ULONG needed = static_cast<ULONG>(kPtr + 600 * (8 + 2 * kPtr));
     EXPECT_EQ((std::vector<ULONG>{8192, needed + 256}), QueriesOf(kSystemHandleInformation));
+
+    // The next snapshot starts at the size this one needed and reads the table at once.
+    SystemHandleInformation next(snapshot.TableSize());
+    next.SetTypeFilter(L"File");
+    m_fake.queries.clear();
+    ASSERT_TRUE(next.TakeSnapshot());
+    EXPECT_EQ((std::vector<ULONG>{needed + 256}), QueriesOf(kSystemHandleInformation));
 }
 
 TEST_F(SnapshotTest, FirstAnswerWithoutALengthEndsTheSnapshot)
@@ -228,6 +238,25 @@ TEST_F(SnapshotTest, OnlyExactTypeNamesAreKeptInTableOrder)
     snapshot.SetTypeFilter(L"File");
     ASSERT_TRUE(snapshot.TakeSnapshot());
     EXPECT_EQ((std::vector<ULONG>{0x40, 0x30}), KeptHandles(snapshot));
+}
+
+TEST_F(SnapshotTest, TypeNamesAreAskedOncePerNumberAndAnewForEverySnapshot)
+{
+    for (ULONG value = 0x40; value < 0x60; value += 8) {
+        AddHandle(value, L"File");
+        AddHandle(value + 4, L"Event");
+    }
+    SystemHandleInformation snapshot;
+    snapshot.SetTypeFilter(L"File");
+    ASSERT_TRUE(snapshot.TakeSnapshot());
+    EXPECT_EQ((std::vector<ULONG>{0x40, 0x48, 0x50, 0x58}), KeptHandles(snapshot));
+    EXPECT_EQ(2, m_fake.objectQueries);
+
+    // The same numbers stand for other types now, as after a restart of the system.
+    for (auto& type : m_fake.typeNames)
+        type.second = type.second == L"File" ? L"Event" : L"File";
+    ASSERT_TRUE(snapshot.TakeSnapshot());
+    EXPECT_EQ((std::vector<ULONG>{0x44, 0x4C, 0x54, 0x5C}), KeptHandles(snapshot));
 }
 
 TEST_F(SnapshotTest, ExtendedTableIsUsedWhereTheSystemOffersIt)
@@ -295,8 +324,8 @@ TEST_F(SnapshotTest, WithoutBoundEntryPointsNothingIsAsked)
     LockOwnerInfo owner = {};
     EXPECT_FALSE(handles.TakeSnapshot());
     EXPECT_FALSE(processes.TakeSnapshot());
-    EXPECT_FALSE(QueryTypeName(::GetCurrentProcessId(), 0x40, name));
-    EXPECT_FALSE(QueryObjectName(::GetCurrentProcessId(), 0x40, kFileTypeIndex, name));
+    EXPECT_FALSE(QueryTypeName(::GetCurrentProcess(), 0x40, name));
+    EXPECT_FALSE(QueryObjectName(::GetCurrentProcess(), 0x40, kFileTypeIndex, name));
     EXPECT_FALSE(FindHandleOwner(L"C:\\windows", owner));
     EXPECT_TRUE(m_fake.queries.empty());
     EXPECT_EQ(0, m_fake.objectQueries);

@@ -1,8 +1,8 @@
 // Real jobs in a real progress dialog, driven from a second thread as a user would.
 
-#include "app/Settings.h"
 #include "framework/WinApp.h"
 #include "progress/ProgressDlg.h"
+#include "progress/Settings.h"
 #include "progress/ShortenPathForDisplay.h"
 #include "resources/resource.h"
 #include "tests/support/Gui.h"

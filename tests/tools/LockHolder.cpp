@@ -2,7 +2,7 @@
 // line, prints the handle values, then answers questions on standard input until it closes.
 //
 //   LockHolder open <file>        open for read/write with no sharing
-//   LockHolder share <file> <n>   open n handles with full sharing
+//   LockHolder share <file> <n>   hold n handles with full sharing on the file
 //   LockHolder sharerw <file>     open sharing reading and writing, not deleting
 //   LockHolder cd <folder>        make the folder the current directory
 //   LockHolder deny <mask>        refuse these process access rights (hex) to everyone
@@ -43,6 +43,22 @@ bool DenyProcessAccess(DWORD mask)
     return ok;
 }
 
+// One open and n - 1 duplicates of it: every one is a handle of its own, while only one file
+// is open. Wine's server keeps a descriptor per open file, so separate opens run into the
+// descriptor limit long before 20,000 handles.
+bool HoldShared(const wchar_t* path, long count)
+{
+    const HANDLE first = Open(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    if (first == INVALID_HANDLE_VALUE)
+        return false;
+    for (long n = 1; n < count; ++n) {
+        HANDLE copy = nullptr;
+        if (!::DuplicateHandle(::GetCurrentProcess(), first, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            return false;
+    }
+    return true;
+}
+
 void PrintHandle(HANDLE h)
 {
     std::printf("handle %lu\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(h)));
@@ -64,11 +80,9 @@ int wmain(int argc, wchar_t** argv)
         } else if (std::wcscmp(argv[i], L"share") == 0 && i + 2 < argc) {
             const wchar_t* path = argv[++i];
             const long count = std::wcstol(argv[++i], nullptr, 10);
-            for (long n = 0; n < count; ++n) {
-                if (Open(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) == INVALID_HANDLE_VALUE) {
-                    std::printf("error %lu\n", ::GetLastError());
-                    return 1;
-                }
+            if (count > 0 && !HoldShared(path, count)) {
+                std::printf("error %lu\n", ::GetLastError());
+                return 1;
             }
         } else if (std::wcscmp(argv[i], L"deny") == 0 && i + 1 < argc) {
             if (!DenyProcessAccess(std::wcstoul(argv[++i], nullptr, 16))) {
