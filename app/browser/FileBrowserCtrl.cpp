@@ -97,6 +97,7 @@ private:
 };
 
 } // namespace
+
 std::wstring JoinItemPath(const std::vector<std::wstring>& textsRootFirst)
 {
     if (textsRootFirst.empty())
