@@ -156,7 +156,8 @@ use_demo_prefix() {
 # A few folders and files to erase.
 make_demo_files() { # folder
     local files=$1 i
-    rm -rf "$files"
+    mkdir -p "$files"
+    find "$files" -mindepth 1 -delete
     mkdir -p "$files/Old reports" "$files/Holiday photos/2019" "$files/Projects/Website"
     for i in 1 2 3 4 5 6; do
         head -c 300000 /dev/urandom >"$files/Old reports/report $i.doc"
@@ -168,6 +169,29 @@ make_demo_files() { # folder
     printf '<html><body>Under construction</body></html>\n' >"$files/Projects/Website/index.html"
     printf 'body { color: black; }\n' >"$files/Projects/Website/style.css"
     head -c 50000 /dev/urandom >"$files/Projects/budget 2020.xls"
+}
+
+# The demo's drive D: is a small NTFS file system of its own where this machine can mount one
+# (as root, with FUSE), so that wiping its free space fills that and nothing else; otherwise it
+# is a folder on the disk that holds build/, whose free space a wipe would fill for a while.
+mount_demo_drive() {
+    local image=$DEMO/drive.img
+    unmount_demo_drive
+    mkdir -p "$DEMO/files"
+    if [ "$(id -u)" -eq 0 ] && command -v ntfs-3g >/dev/null && { exec 3<>/dev/fuse; } 2>/dev/null; then
+        exec 3>&-
+        rm -f "$image"
+        truncate -s 128M "$image"
+        if mkntfs -F -q -f -L Demo "$image" >/dev/null 2>&1 && ntfs-3g "$image" "$DEMO/files"; then
+            return 0
+        fi
+    fi
+    log "drive D: is a folder on the disk that holds build/: wiping its free space fills that disk until the wipe ends"
+}
+
+unmount_demo_drive() {
+    mountpoint -q "$DEMO/files" 2>/dev/null || return 0
+    fusermount -u "$DEMO/files" 2>/dev/null || fusermount -u -z "$DEMO/files"
 }
 
 # Only C: and D: stay, and no link below C: leads out of the demo: Wine makes drive Z: the

@@ -8,9 +8,9 @@ source "$(dirname "$0")/lib.sh"
 
 install_missing_packages
 build_arch x86_64
-trap stop_display EXIT
+trap 'unmount_demo_drive; stop_display' EXIT
 ensure_display
+mount_demo_drive
 use_demo_prefix
 log "drive D: holds the demo's files: $DEMO/files"
-cd "$DEMO/files"
-"$WINE64" "$WINEPREFIX/drive_c/Program Files/Tarnwick/Morvane.exe" "$@"
+(cd "$DEMO/files" && "$WINE64" "$WINEPREFIX/drive_c/Program Files/Tarnwick/Morvane.exe" "$@")
