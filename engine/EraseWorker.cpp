@@ -2,6 +2,7 @@
 
 #include "engine/DirectoryListing.h"
 #include "engine/EraserFileNTFS.h"
+#include "engine/JobThread.h"
 #include "engine/TargetPath.h"
 #include "locks/HandleOwner.h"
 #include "locks/UnlockActions.h"
@@ -496,16 +497,7 @@ bool EraseWorker::FinishRoot(const std::wstring& root)
     return true;
 }
 
-DWORD WINAPI RunEraseJob(LPVOID parameter)
+DWORD WINAPI RunEraseJob(LPVOID job)
 {
-    const EraseJob& job = *static_cast<const EraseJob*>(parameter);
-    // Nothing may leave the thread procedure; running out of memory ends the job.
-    try {
-        EraseWorker worker(job);
-        worker.Run();
-    } catch (...) {
-        SendNotice(job.notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
-        SendNotice(job.notify, JobTerminated);
-    }
-    return 0;
+    return RunJobThread<EraseWorker, EraseJob>(job);
 }

@@ -1,5 +1,6 @@
 #include "wipe/WipeWorker.h"
 
+#include "engine/JobThread.h"
 #include "wipe/FillFile.h"
 
 #include <algorithm>
@@ -244,16 +245,8 @@ DWORD WipeWorker::ProbeRecordContent(const std::wstring& path, const BYTE* conte
     return ::WriteFile(file.Get(), content, fits, &written, nullptr) ? fits : 0;
 }
 
-DWORD WINAPI RunWipeJob(LPVOID parameter)
+// The wipe's folder is removed on the way out whatever ends the job.
+DWORD WINAPI RunWipeJob(LPVOID job)
 {
-    const WipeJob& job = *static_cast<const WipeJob*>(parameter);
-    // Nothing may leave the thread procedure; the wipe's folder is removed on the way out.
-    try {
-        WipeWorker worker(job);
-        worker.Run();
-    } catch (...) {
-        SendNotice(job.notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
-        SendNotice(job.notify, JobTerminated);
-    }
-    return 0;
+    return RunJobThread<WipeWorker, WipeJob>(job);
 }
