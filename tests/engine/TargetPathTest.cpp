@@ -48,6 +48,7 @@ const Case kCases[] = {
     {L"//./C:/x", nullptr},
     {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\x", nullptr},
     {L"\\\\?\\Volume{12345678-0000-0000-0000-000000000000}\\x", nullptr},
+    {L"\\\\?\\unix\\tmp", nullptr},
     {L"\\??\\C:\\x", nullptr},
     {L"CON", nullptr},
     {L"C:\\d\\nul.txt", nullptr},
