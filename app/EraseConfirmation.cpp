@@ -6,7 +6,6 @@
 
 #include <shlwapi.h>
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -27,20 +26,25 @@ bool Ask(HWND owner, const std::wstring& question, UINT style)
 }
 
 // Same names on the file systems the program erases on: letter case does not tell items apart.
+bool SameText(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength)
+{
+    return ::CompareStringOrdinal(a, static_cast<int>(aLength), b, static_cast<int>(bLength), TRUE) == CSTR_EQUAL;
+}
+
 bool SamePath(const std::wstring& a, const std::wstring& b)
 {
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
-           == CSTR_EQUAL;
+    return SameText(a.c_str(), a.size(), b.c_str(), b.size());
 }
 
 // Whether `path` is `target` or lies below it; both exact, a folder with its final separator.
+// Asked for every pair of several thousand items, so it compares in place.
 bool IsWithin(const std::wstring& path, const std::wstring& target)
 {
     if (target.back() != L'\\')
         return SamePath(path, target);
-    const std::wstring folder = target.substr(0, target.size() - 1);
-    return SamePath(path.substr(0, std::min(path.size(), folder.size())), folder)
-           && (path.size() == folder.size() || path[folder.size()] == L'\\');
+    const size_t folder = target.size() - 1;
+    return path.size() >= folder && SameText(path.c_str(), folder, target.c_str(), folder)
+           && (path.size() == folder || path[folder] == L'\\');
 }
 
 std::wstring Question(const std::vector<std::wstring>& targets)
@@ -59,12 +63,17 @@ std::wstring Question(const std::vector<std::wstring>& targets)
 
 bool HoldsRunningWindows(const std::wstring& target)
 {
-    wchar_t windows[MAX_PATH];
-    const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring exact;
-    if (length == 0 || length >= MAX_PATH || ResolveTarget(windows, exact) != TargetCheck::Exact)
-        return false;
-    return IsWithin(exact.substr(0, exact.size() - 1), target);
+    // The Windows folder's exact form, without its separator; asked once per run, not per item.
+    static const std::wstring windows = [] {
+        wchar_t folder[MAX_PATH];
+        const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
+        std::wstring exact;
+        if (length == 0 || length >= MAX_PATH || ResolveTarget(folder, exact) != TargetCheck::Exact)
+            return std::wstring();
+        exact.pop_back();
+        return exact;
+    }();
+    return !windows.empty() && IsWithin(windows, target);
 }
 
 std::vector<std::wstring> WithoutNestedTargets(const std::vector<std::wstring>& targets)
