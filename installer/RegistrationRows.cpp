@@ -8,7 +8,8 @@
 
 #include "com/RegistrarScript.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <initializer_list>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -17,7 +18,7 @@
 namespace {
 
 // Stands for %MODULE% through the escaping: the module text is the installer's own expression.
-const wchar_t kModuleMark = L'\x1';
+const char kModuleMark = '\x1';
 
 const char* RootName(RegistryRoot root)
 {
@@ -38,59 +39,42 @@ bool Narrow(const std::wstring& text, std::string& narrow)
 {
     narrow.clear();
     for (wchar_t c : text) {
-        if (c > 0x7E || (c < 0x20 && c != kModuleMark))
+        if (c > 0x7E || (c < 0x20 && c != static_cast<wchar_t>(kModuleMark)))
             return false;
         narrow += static_cast<char>(c);
     }
     return true;
 }
 
-std::string Replace(std::string text, char mark, const std::string& with)
+struct Escape {
+    char c;
+    const char* with;
+};
+
+// Each character of the text, or what stands for it where the table names it.
+std::string Escaped(const std::string& text, std::initializer_list<Escape> escapes)
 {
-    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + with.size()))
-        text.replace(at, 1, with);
-    return text;
+    std::string escaped;
+    for (char c : text) {
+        const Escape* found = std::find_if(escapes.begin(), escapes.end(), [c](const Escape& e) { return e.c == c; });
+        escaped += found != escapes.end() ? std::string(found->with) : std::string(1, c);
+    }
+    return escaped;
 }
 
 // A formatted-text column of the MSI's Registry table: brackets are property references there
 // (a leading '#', which would make a value a number, wixl escapes itself); then XML's escapes.
 std::string WixText(const std::string& text, const std::string& module)
 {
-    std::string formatted;
-    for (char c : text) {
-        if (c == '[')
-            formatted += "[\\[]";
-        else if (c == ']')
-            formatted += "[\\]]";
-        else
-            formatted += c;
-    }
-    std::string xml;
-    for (char c : Replace(formatted, static_cast<char>(kModuleMark), module)) {
-        switch (c) {
-        case '&': xml += "&amp;"; break;
-        case '<': xml += "&lt;"; break;
-        case '>': xml += "&gt;"; break;
-        case '"': xml += "&quot;"; break;
-        default: xml += c;
-        }
-    }
-    return xml;
+    const std::string formatted = Escaped(text, {{'[', "[\\[]"}, {']', "[\\]]"}});
+    return Escaped(Escaped(formatted, {{kModuleMark, module.c_str()}}),
+                   {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}});
 }
 
 // An NSIS string in double quotes.
 std::string NsisText(const std::string& text)
 {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '$')
-            quoted += "$$";
-        else if (c == '"')
-            quoted += "$\\\"";
-        else
-            quoted += c;
-    }
-    return Replace(quoted, static_cast<char>(kModuleMark), "${MODULE}") + "\"";
+    return "\"" + Escaped(text, {{'$', "$$"}, {'"', "$\\\""}, {kModuleMark, "${MODULE}"}}) + "\"";
 }
 
 struct Row {
@@ -175,7 +159,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string text = content.str();
-    const std::wstring module(1, kModuleMark);
+    const std::wstring module(1, static_cast<wchar_t>(kModuleMark));
     const RegistrarParseResult parsed =
         ParseRegistrarScript(std::wstring(text.begin(), text.end()), {{L"MODULE", module}, {L"Module_Raw", module}});
     std::vector<Row> registering, unregistering;
