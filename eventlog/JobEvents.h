@@ -29,7 +29,8 @@ struct JobEndEvent {
     std::wstring reportPath;  // empty: the job wrote no report
 };
 
-// Where events go: the Application log, or a test's recorder.
+// Where events go: the Application log, or a test's recorder. A job's driver writes from one
+// thread at a time (its worker's, or its window's where no worker could start).
 class EventWriter {
 public:
     virtual ~EventWriter() = default;

@@ -462,7 +462,8 @@ Function PutFilesInPlace
 FunctionEnd
 
 ; The extension's registration, as its registrar script has it, in the machine's registry view
-; and, on 64-bit Windows, for the 32-bit extension in the 32-bit view.
+; and, on 64-bit Windows, for the 32-bit extension in the 32-bit view, where it also reads the
+; record.
 Function RegisterExtensions
   !insertmacro RegisterExtension "$INSTDIR\MorvaneExt.dll"
   WriteRegStr HKLM "${APPROVED_KEY}" "${CLSID}" "${PUBLISHER}"
@@ -470,6 +471,7 @@ Function RegisterExtensions
     SetRegView 32
     !insertmacro RegisterExtension "$INSTDIR\MorvaneExt32.dll"
     WriteRegStr HKLM "${APPROVED_KEY}" "${CLSID}" "${PUBLISHER}"
+    WriteRegStr HKLM "${RECORD_KEY}" path "$INSTDIR"
     SetRegView 64
   ${EndIf}
 FunctionEnd
@@ -568,6 +570,8 @@ Section Uninstall
       SetRegView 32
       !insertmacro UnregisterExtension "$INSTDIR\MorvaneExt32.dll"
       DeleteRegValue HKLM "${APPROVED_KEY}" "${CLSID}"
+      DeleteRegValue HKLM "${RECORD_KEY}" path
+      DeleteRegKey /ifnosubkeys /ifnovalues HKLM "${RECORD_KEY}"
       SetRegView 64
     ${EndIf}
 
