@@ -54,9 +54,9 @@ Target ${TARGET}
 !define FOLDER_SDDL "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)"
 ; Every installed file's full path must fit MAX_PATH units with its terminator: registration
 ; refuses a longer DLL path (and Explorer could not load it), and the extension reads the folder
-; into such a buffer. MorvaneExt.dll has the longest name, which leaves 244 characters for the folder.
+; into such a buffer. MorvaneExt32.dll has the longest name, which leaves 242 characters for the folder.
 !define MAX_PATH_LENGTH 259
-!define LONGEST_FILE "MorvaneExt.dll"
+!define LONGEST_FILE "MorvaneExt32.dll"
 
 ; The build gives the program and the extension one version; the setup and its entry take it over.
 !getdllversion "${X86_64_BIN}\MorvaneExt.dll" VERSION_
@@ -493,7 +493,7 @@ Section
   ; /D skips the directory page and .onVerifyInstDir with it.
   StrLen $0 "$INSTDIR\${LONGEST_FILE}"
   ${If} $0 > ${MAX_PATH_LENGTH}
-    StrCpy $0 "The folder $INSTDIR is too long: choose one of at most 244 characters."
+    StrCpy $0 "The folder $INSTDIR is too long: choose one of at most 242 characters."
     Call StopSetup
   ${EndIf}
   Call ProtectFolder

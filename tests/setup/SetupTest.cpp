@@ -639,11 +639,11 @@ TEST_P(Setup, InstallsStartsMorvaneFromTheMenuAndUninstallsAllButTheSettings)
     EXPECT_EQ(settings, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
 }
 
-// The longest folder is the one whose longest file path, MorvaneExt.dll's, still fits MAX_PATH.
+// The longest folder is the one whose longest file path, MorvaneExt32.dll's, still fits MAX_PATH.
 TEST_P(Setup, TakesTheLongestFolderThatWorksAndRefusesALongerOneWithoutChangingAnything)
 {
     const std::wstring base = m_temp.Path() + L"\\";
-    const std::wstring longest = base + std::wstring(244 - base.size(), L'd');
+    const std::wstring longest = base + std::wstring(242 - base.size(), L'd');
     ASSERT_EQ(0, RunSetup(L"/S /D=" + longest));
     EXPECT_EQ(longest, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
     EraseFromTheMenu(longest);
