@@ -150,8 +150,8 @@ std::vector<std::wstring> TarnwickEntries(REGSAM view = 0)
     return entries;
 }
 
-// Where the product leaves traces in one registry view. The handler keys under HKEY_CLASSES_ROOT\*
-// and \Directory are shared by both views, so they belong to the 64-bit view's traces only.
+// Where the product leaves traces in one registry view. The handler keys under HKEY_CLASSES_ROOT\*,
+// \Directory and \Drive are shared by both views, so they belong to the 64-bit view's traces only.
 std::wstring RegistryTraces(REGSAM view)
 {
     std::wstring traces;
@@ -161,7 +161,7 @@ std::wstring RegistryTraces(REGSAM view)
         traces += L"HKLM\\" + entry + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, entry, view);
     std::vector<std::wstring> classKeys = {kClassKey};
     if (view == KEY_WOW64_64KEY)
-        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey});
+        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey});
     for (const std::wstring& key : classKeys)
         traces += L"HKCR\\" + key + L"\n" + DumpKey(HKEY_CLASSES_ROOT, key, view);
     traces += L"approval: "
