@@ -108,12 +108,17 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
-# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive.
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and
+# the same folder through another drive letter (Wine's drive for the whole file system). A
+# second drive letter for the Windows folder, as a user could map one.
 export MORVANE_TEST_DRIVE=R:
+export MORVANE_TEST_DRIVE_ALIAS="Z:$BUILD/test-drive"
+export MORVANE_WINDOWS_DRIVE=W:
 map_test_drive() {
     rm -rf "$BUILD/test-drive"
     mkdir -p "$BUILD/test-drive"
     ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
+    ln -sfn ../drive_c/windows "$WINEPREFIX/dosdevices/w:"
 }
 
 # One server for the whole run, with the desktop and services started before any test, so
