@@ -11,15 +11,8 @@ counts=("$@")
 install_missing_packages
 build_arch x86_64
 name=morvane-bench-selection
-folder="$WINEPREFIX/drive_c/$name"
-cleanup() {
-    rm -rf "$folder"
-    stop_wine
-    stop_display
-}
-trap cleanup EXIT
-ensure_display
-start_wine
+start_bench_folder "$name"
+folder=$BENCH_FOLDER
 
 printf '%8s %12s %18s %10s\n' items "anchor ms" "to confirmation ms" "vs anchor"
 for count in "${counts[@]}"; do

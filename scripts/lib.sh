@@ -248,6 +248,18 @@ map_free_drive_letter() {
     return 1
 }
 
+# For a benchmark on a folder right below drive C: of the tests' prefix (named $1): starts the
+# display and Wine with the folder made empty, and removes it and stops both on exit. Sets
+# BENCH_FOLDER.
+start_bench_folder() {
+    BENCH_FOLDER="$WINEPREFIX/drive_c/$1"
+    trap 'rm -rf "$BENCH_FOLDER"; stop_wine; stop_display' EXIT
+    ensure_display
+    start_wine
+    rm -rf "$BENCH_FOLDER"
+    mkdir -p "$BENCH_FOLDER"
+}
+
 # Arithmetic with fractions, and the seconds a command takes; for the benchmarks.
 calc() { awk "BEGIN { print $* }"; }
 seconds_of() {

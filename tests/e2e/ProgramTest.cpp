@@ -232,9 +232,12 @@ const HostileTarget kHostileTargets[] = {
     {"the Windows folder in upper case",
      [](const TempDir&) { std::wstring w = WindowsFolder(); ::CharUpperBuffW(&w[0], static_cast<DWORD>(w.size())); return w; },
      nullptr, {}, nullptr, L"holds the running Windows and cannot be erased"},
-    {"the Windows folder by its short name",
-     [](const TempDir&) { wchar_t s[MAX_PATH]; return std::wstring(s, ::GetShortPathNameW(WindowsFolder().c_str(), s, MAX_PATH)); },
-     nullptr, {}, nullptr, L"holds the running Windows and cannot be erased"},
+    {"a folder inside Windows by its short name",
+     [](const TempDir&) {
+         wchar_t s[MAX_PATH];
+         return std::wstring(s, ::GetShortPathNameW((WindowsFolder() + L"\\Globalization").c_str(), s, MAX_PATH));
+     },
+     nullptr, {}, nullptr, L"is part of the running Windows and cannot be erased"},
     {"the Windows folder through a second drive letter", [](const TempDir&) { return WindowsDrive(); }, nullptr, {}, nullptr,
      L"holds the running Windows and cannot be erased"},
     {"inside Windows through a second drive letter", [](const TempDir&) { return WindowsDrive() + L"system32\\drivers"; },
