@@ -227,7 +227,8 @@ const HostileTarget kHostileTargets[] = {
     {"link among several items, each a plain argument", LinkToOutside, nullptr, {L"d\\lnk", L"d\\f.txt"}, nullptr,
      L"Do you really want to delete these 2 items?\n\n{}\\d\\lnk (a link: only the link is removed)\n{}\\d\\f.txt",
      L"{}\\d\\f.txt", L"d\\lnk"},
-    {"a folder inside Windows", [](const TempDir&) { return WindowsFolder() + L"\\system32\\drivers"; }, nullptr, {},
+    // Not below system32, which a 32-bit program sees elsewhere.
+    {"a folder inside Windows", [](const TempDir&) { return WindowsFolder() + L"\\inf"; }, nullptr, {},
      nullptr, L"is part of the running Windows and cannot be erased"},
     {"the Windows folder in upper case",
      [](const TempDir&) { std::wstring w = WindowsFolder(); ::CharUpperBuffW(&w[0], static_cast<DWORD>(w.size())); return w; },
