@@ -32,15 +32,22 @@ bool IsLinkTarget(const ExactTarget& target)
     return target.kind == TargetKind::Link;
 }
 
+// Every link named is said to go alone: the user may think of what it points to.
 std::wstring Question(const std::vector<ExactTarget>& targets)
 {
     if (targets.size() == 1) {
-        return L"Do you really want to delete " + ShortenPathForDisplay(260, targets.front().path) + L" ?"
-               + (IsLinkTarget(targets.front()) ? L"\n\nIt is a link: only the link is removed, not what it points to." : L"");
+        const std::wstring shown = ShortenPathForDisplay(260, targets.front().path);
+        const std::wstring question = L"Do you really want to delete " + shown + L" ?";
+        if (!IsLinkTarget(targets.front()))
+            return question;
+        return question + L"\n\nIt is a link: only the link is removed, not what it points to.";
     }
     std::wstring question = L"Do you really want to delete these " + std::to_wstring(targets.size()) + L" items?\n";
-    for (size_t i = 0; i < targets.size() && i < kNamedInQuestion; ++i)
-        question += L"\n" + ShortenPathForDisplay(80, targets[i].path) + (IsLinkTarget(targets[i]) ? L" (a link: only the link is removed)" : L"");
+    for (size_t i = 0; i < targets.size() && i < kNamedInQuestion; ++i) {
+        question += L"\n" + ShortenPathForDisplay(80, targets[i].path);
+        if (IsLinkTarget(targets[i]))
+            question += L" (a link: only the link is removed)";
+    }
     if (targets.size() > kNamedInQuestion) {
         const auto links = std::count_if(targets.begin() + kNamedInQuestion, targets.end(), IsLinkTarget);
         question += L"\nand " + std::to_wstring(targets.size() - kNamedInQuestion) + L" more";

@@ -39,7 +39,10 @@ bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
 }
 
 struct IdentityHash {
-    size_t operator()(const FileIdentity& id) const { return std::hash<ULONGLONG>()(id.index ^ (ULONGLONG{id.volume} << 32)); }
+    size_t operator()(const FileIdentity& id) const
+    {
+        return std::hash<ULONGLONG>()(id.index ^ (ULONGLONG{id.volume} << 32));
+    }
 };
 struct IdentityEqual {
     bool operator()(const FileIdentity& a, const FileIdentity& b) const { return SameIdentity(a, b); }

@@ -231,7 +231,11 @@ const HostileTarget kHostileTargets[] = {
     {"a folder inside Windows", [](const TempDir&) { return WindowsFolder() + L"\\inf"; }, nullptr, {},
      nullptr, L"is part of the running Windows and cannot be erased"},
     {"the Windows folder in upper case",
-     [](const TempDir&) { std::wstring w = WindowsFolder(); ::CharUpperBuffW(&w[0], static_cast<DWORD>(w.size())); return w; },
+     [](const TempDir&) {
+         std::wstring upper = WindowsFolder();
+         ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+         return upper;
+     },
      nullptr, {}, nullptr, L"holds the running Windows and cannot be erased"},
     {"a folder inside Windows by its short name",
      [](const TempDir&) {
@@ -243,12 +247,18 @@ const HostileTarget kHostileTargets[] = {
      L"holds the running Windows and cannot be erased"},
     {"inside Windows through a second drive letter", [](const TempDir&) { return WindowsDrive() + L"system32\\drivers"; },
      nullptr, {}, nullptr, L"is part of the running Windows and cannot be erased"},
-    {"unknown option that a file is named like", [](const TempDir& d) { Put(d, L"draft.txt", "draft"); return std::wstring(L"-draft.txt"); },
-     nullptr, {}, nullptr, L"\"-draft.txt\" is not an option.\n\nUsage: Morvane.exe"},
+    {"unknown option that a file is named like",
+     [](const TempDir& d) { Put(d, L"draft.txt", "draft"); return std::wstring(L"-draft.txt"); }, nullptr, {}, nullptr,
+     L"\"-draft.txt\" is not an option.\n\nUsage: Morvane.exe"},
     {"unknown option after a path", [](const TempDir& d) { Put(d, L"q"); return Put(d, L"x.txt", "x"); }, nullptr, {}, nullptr,
      L"\"/q\" is not an option.", L"/q"},
     {"two plain arguments",
-     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\two.txt", "2"); Put(d, L"d\\kept.txt", "k"); return Put(d, L"d\\one.txt", "1"); },
+     [](const TempDir& d) {
+         Put(d, L"d");
+         Put(d, L"d\\two.txt", "2");
+         Put(d, L"d\\kept.txt", "k");
+         return Put(d, L"d\\one.txt", "1");
+     },
      nullptr, {L"d\\one.txt", L"d\\two.txt"}, nullptr,
      L"Do you really want to delete these 2 items?\n\n{}\\d\\one.txt\n{}\\d\\two.txt", L"{}\\d\\two.txt"},
 };

@@ -16,12 +16,14 @@ namespace {
 // starting Windows.
 struct RulesCase {
     const char* name;
-    std::vector<std::wstring> named; // "{t}" the test's folder, "{short}" a short name, "{R}" "{R2}" one folder by two drive letters
+    // "{t}": the test's folder; "{short}": a short name; "{R}", "{R2}": one folder by two drive letters.
+    std::vector<std::wstring> named;
     const char* outcome;
 };
 
 const RulesCase kCases[] = {
-    {"one file in every spelling", {L"{t}\\d\\b.txt", L"{t}\\D\\B.TXT", L"\\\\?\\{t}\\d\\b.txt", L"{t}/d/x/../b.txt"}, "k---"},
+    {"one file in every spelling",
+     {L"{t}\\d\\b.txt", L"{t}\\D\\B.TXT", L"\\\\?\\{t}\\d\\b.txt", L"{t}/d/x/../b.txt"}, "k---"},
     {"inside a named folder, through a link and a short name",
      {L"{t}\\d\\lnk\\a.txt", L"{short}\\sub", L"{t}\\d\\Long folder name"}, "--k"},
     {"a link is itself, with or without a separator", {L"{t}\\d\\lnk\\", L"{t}\\d\\Long folder name"}, "Lk"},
@@ -69,7 +71,8 @@ protected:
     void SetUp() override
     {
         for (const wchar_t* folder : {L"sys", L"sys\\Boot", L"sys\\win", L"sys\\win\\system32", L"sys\\Program Files",
-                                      L"sys\\Program Files\\app", L"d", L"d\\Long folder name", L"d\\Long folder name\\sub", L"many"})
+                                      L"sys\\Program Files\\app", L"d", L"d\\Long folder name",
+                                      L"d\\Long folder name\\sub", L"many"})
             m_t.MakeFolder(folder);
         for (const wchar_t* file : {L"sys\\pagefile.sys", L"sys\\Boot\\bcd", L"sys\\win\\system32\\drv.sys", L"d\\b.txt",
                                     L"d\\Long folder name\\a.txt"})
@@ -88,7 +91,8 @@ protected:
             m_drive = std::wstring(drive) + L"\\" + folder;
             m_alias = std::wstring(alias) + L"\\" + folder;
             ::CreateDirectoryW(m_drive.c_str(), nullptr);
-            ::CloseHandle(::CreateFileW((m_drive + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            const std::wstring file = m_drive + L"\\f.txt";
+            ::CloseHandle(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         }
     }
     void TearDown() override
