@@ -139,12 +139,17 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
-# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive.
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and
+# the same folder through another drive letter (Wine's drive for the whole file system). A
+# second drive letter for the Windows folder, as a user could map one.
 export MORVANE_TEST_DRIVE=R:
+export MORVANE_TEST_DRIVE_ALIAS="Z:$BUILD/test-drive"
+export MORVANE_WINDOWS_DRIVE=W:
 map_test_drive() {
     rm -rf "$BUILD/test-drive"
     mkdir -p "$BUILD/test-drive"
     ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
+    ln -sfn ../drive_c/windows "$WINEPREFIX/dosdevices/w:"
 }
 
 # One server for the whole run, with the desktop and services started before any test, so
@@ -272,6 +277,18 @@ map_free_drive_letter() {
     done
     echo "no free drive letter in $WINEPREFIX/dosdevices" >&2
     return 1
+}
+
+# For a benchmark on a folder right below drive C: of the tests' prefix (named $1): starts the
+# display and Wine with the folder made empty, and removes it and stops both on exit. Sets
+# BENCH_FOLDER.
+start_bench_folder() {
+    BENCH_FOLDER="$WINEPREFIX/drive_c/$1"
+    trap 'rm -rf "$BENCH_FOLDER"; stop_wine; stop_display' EXIT
+    ensure_display
+    start_wine
+    rm -rf "$BENCH_FOLDER"
+    mkdir -p "$BENCH_FOLDER"
 }
 
 # Arithmetic with fractions, and the seconds a command takes; for the benchmarks.
