@@ -7,17 +7,46 @@ namespace {
 
 const wchar_t kEventSource[] = L"Tarnwick";
 
-std::wstring KindText(JobKind kind)
-{
-    return kind == JobKind::Erase ? L"Erase" : L"Free-space wipe";
-}
-
 std::wstring MethodText(int methodId)
 {
     return EraseMethodOf(methodId).name;
 }
 
+WORD EventType(JobOutcome outcome)
+{
+    switch (outcome) {
+    case JobOutcome::Completed:
+        break;
+    case JobOutcome::CompletedWithProblems:
+    case JobOutcome::Cancelled:
+        return EVENTLOG_WARNING_TYPE;
+    case JobOutcome::StoppedByError:
+        return EVENTLOG_ERROR_TYPE;
+    }
+    return EVENTLOG_INFORMATION_TYPE;
+}
+
 }  // namespace
+
+const wchar_t* JobKindText(JobKind kind)
+{
+    return kind == JobKind::Erase ? L"Erase" : L"Free-space wipe";
+}
+
+const wchar_t* JobOutcomeText(JobOutcome outcome)
+{
+    switch (outcome) {
+    case JobOutcome::Completed:
+        break;
+    case JobOutcome::CompletedWithProblems:
+        return L"completed with problems";
+    case JobOutcome::Cancelled:
+        return L"cancelled";
+    case JobOutcome::StoppedByError:
+        return L"stopped by an error";
+    }
+    return L"completed";
+}
 
 ApplicationEventLog::ApplicationEventLog() : m_source(::RegisterEventSourceW(nullptr, kEventSource))
 {
@@ -37,13 +66,12 @@ void ApplicationEventLog::Write(WORD type, DWORD messageId, const std::vector<st
 void WriteJobStarted(EventWriter& writer, const JobStartEvent& job)
 {
     writer.Write(EVENTLOG_INFORMATION_TYPE, MSG_JOB_STARTED,
-                 {KindText(job.kind), std::to_wstring(job.items), MethodText(job.methodId)});
+                 {JobKindText(job.kind), std::to_wstring(job.items), MethodText(job.methodId)});
 }
 
 void WriteJobEnded(EventWriter& writer, const JobEndEvent& job)
 {
-    const bool completed = job.outcome == JobOutcome::Completed;
-    writer.Write(completed ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, MSG_JOB_ENDED,
-                 {KindText(job.kind), std::to_wstring(job.items), std::to_wstring(job.bytes), MethodText(job.methodId),
-                  completed ? L"completed" : L"terminated", job.reportPath.empty() ? L"none" : job.reportPath});
+    writer.Write(EventType(job.outcome), MSG_JOB_ENDED,
+                 {JobKindText(job.kind), std::to_wstring(job.items), std::to_wstring(job.bytes), MethodText(job.methodId),
+                  JobOutcomeText(job.outcome), job.reportPath.empty() ? L"none" : job.reportPath});
 }

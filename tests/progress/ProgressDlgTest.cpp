@@ -81,6 +81,7 @@ protected:
         dialog.m_targets = {target};
         dialog.m_nMethodId = methodId;
         dialog.m_events = &m_events;
+        dialog.m_logKeepsLines = m_logKeepsLines;
         std::thread driver([&] {
             HWND progress = WaitForWindow(kProgressCaption, ::GetCurrentProcessId());
             if (!progress)
@@ -149,16 +150,19 @@ protected:
     }
 
     TempDir m_dir;
+    size_t m_logKeepsLines = kLogKeepsLines;
     std::wstring m_log; // the log's text at the end of the job, one line per "\n"
     RecordedEvents m_events;
 };
 
-TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
+TEST_F(ProgressDlgTest, CompletedJobShowsItsRecentStepsAndEndsWithFinish)
 {
     const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
     const std::wstring file = m_dir.WriteFile(L"folder\\file.txt", std::string(100000, 'x'));
+    m_logKeepsLines = 4; // of five
     const INT_PTR result = RunJob(folder, 4, [&](HWND progress) {
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(progress, IDC_SAVE_REPORT)));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_FILE_PROGRESS));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_TOTAL_PROGRESS));
         EXPECT_EQ(ShortenPathForDisplay(60, folder), ItemText(progress, IDC_CURRENT_PATH));
@@ -187,7 +191,8 @@ TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
     });
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_FALSE(PathExists(folder));
-    const std::wstring expected = L"Starting to delete\nDeleting file " + ShortenPathForDisplay(0, file) + L"\nDeleting folder "
+    const std::wstring expected = L"Earlier lines were dropped: the log keeps every problem and the most recent other "
+                                  L"lines.\nDeleting file " + ShortenPathForDisplay(0, file) + L"\nDeleting folder "
                                   + ShortenPathForDisplay(0, folder) + L"\nFolder " + ShortenPathForDisplay(0, folder)
                                   + L" deleted\nDeleting completed\n";
     EXPECT_EQ(expected, m_log);
@@ -249,7 +254,7 @@ TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
     EXPECT_EQ("held", ReadWholeFile(file));
-    EXPECT_EQ(OneItemEvents(L"2", L"terminated"), m_events.events);
+    EXPECT_EQ(OneItemEvents(L"2", L"cancelled"), m_events.events);
 }
 
 TEST_F(ProgressDlgTest, EscOnThePromptAnswersNo)
