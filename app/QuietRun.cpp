@@ -98,16 +98,10 @@ public:
         std::wstring line = std::wstring(JobKindText(m_command.wipeFree ? JobKind::FreeSpaceWipe : JobKind::Erase)) + L" "
                             + JobOutcomeText(summary.outcome) + L": " + std::to_wstring(totals.items)
                             + (totals.items == 1 ? L" item" : L" items");
-        const std::pair<ItemResult, const wchar_t*> counted[] = {
-            {ItemResult::Erased, L"erased"},
-            {ItemResult::NameRemoved, L"names removed, content kept"},
-            {ItemResult::LinkRemoved, L"links removed"},
-            {ItemResult::Skipped, L"skipped"},
-            {ItemResult::NotRemoved, L"not removed"},
-        };
-        for (const auto& [result, words] : counted) {
-            if (totals.Count(result))
-                line += L", " + std::to_wstring(totals.Count(result)) + L" " + words;
+        for (int i = 0; i < ReportItem::kResultCount; ++i) {
+            if (totals.byResult[i])
+                line += L", " + std::to_wstring(totals.byResult[i]) + L" "
+                        + ResultTotalText(static_cast<ReportItem::Result>(i));
         }
         line += L"; " + std::to_wstring(totals.bytes) + L" bytes overwritten. Report: "
                 + (summary.reportPath.empty() ? L"none" : summary.reportPath) + L". Exit code "

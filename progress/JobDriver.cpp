@@ -366,7 +366,7 @@ JobOutcome JobDriver::Outcome(bool completed) const
     if (!completed)
         return JobOutcome::StoppedByError;
     const ReportTotals& totals = m_report.Totals();
-    return m_answeredSkip || totals.Count(ItemResult::Skipped) || totals.Count(ItemResult::NotRemoved)
+    return m_answeredSkip || totals.Count(ReportItem::Result::Skipped) || totals.Count(ReportItem::Result::NotRemoved)
                ? JobOutcome::CompletedWithProblems
                : JobOutcome::Completed;
 }
@@ -376,9 +376,9 @@ void JobDriver::EndOfJob(bool completed)
     if (IsWipe()) {
         ReportItem freeSpace;
         freeSpace.path = m_settings.wipeDrive;
-        freeSpace.kind = ItemKind::FreeSpace;
+        freeSpace.kind = ReportItem::Kind::FreeSpace;
         freeSpace.size = m_freeBytes;
-        freeSpace.result = completed ? ItemResult::Erased : ItemResult::Skipped;
+        freeSpace.result = completed ? ReportItem::Result::Erased : ReportItem::Result::Skipped;
         freeSpace.reason = completed ? L"" : m_wipeFailure.empty() ? L"the wipe was stopped" : m_wipeFailure;
         RecordItem(freeSpace);
     }

@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <cwctype>
 
 namespace {
 
@@ -149,33 +150,27 @@ std::wstring HtmlTime(const ReportTime& time)
     return IsoDateTime(time.local, L' ') + L" (UTC" + UtcOffset(time) + L"), " + IsoDateTime(time.utc, L' ') + L" UTC";
 }
 
-const wchar_t* JsonKind(ItemKind kind)
+// The words of the JSON, which programs match, and of the page, by the enumerations' order.
+const wchar_t* const kJsonKinds[] = {L"file", L"fileWithStreams", L"link", L"folder", L"drive", L"freeSpace"};
+const wchar_t* const kHtmlKinds[] = {L"file", L"file with streams", L"link", L"folder", L"drive", L"free space"};
+// Also the keys of the totals.
+const wchar_t* const kJsonResults[ReportItem::kResultCount] = {L"erased",  L"namesRemoved", L"linkRemoved",
+                                                               L"skipped", L"notRemoved",   L"interrupted"};
+
+const wchar_t* const kResultTotals[ReportItem::kResultCount] = {
+    L"erased", L"names removed, content kept", L"links removed", L"skipped", L"not removed", L"interrupted"};
+
+const wchar_t* JsonKind(ReportItem::Kind kind)
 {
-    switch (kind) {
-    case ItemKind::File:
-        break;
-    case ItemKind::Folder:
-        return L"folder";
-    case ItemKind::Link:
-        return L"link";
-    case ItemKind::Drive:
-        return L"drive";
-    case ItemKind::FreeSpace:
-        return L"freeSpace";
-    }
-    return L"file";
+    return kJsonKinds[static_cast<int>(kind)];
 }
 
-const wchar_t* HtmlKind(ItemKind kind)
+const wchar_t* HtmlKind(ReportItem::Kind kind)
 {
-    return kind == ItemKind::FreeSpace ? L"free space" : JsonKind(kind);
+    return kHtmlKinds[static_cast<int>(kind)];
 }
 
-// The words programs match, also the keys of the totals.
-const wchar_t* const kJsonResults[kItemResultCount] = {L"erased", L"nameRemoved", L"linkRemoved", L"skipped",
-                                                       L"notRemoved"};
-
-const wchar_t* JsonResult(ItemResult result)
+const wchar_t* JsonResult(ReportItem::Result result)
 {
     return kJsonResults[static_cast<int>(result)];
 }
@@ -184,14 +179,15 @@ const wchar_t* JsonResult(ItemResult result)
 std::wstring HtmlErased(const ReportItem& item)
 {
     switch (item.kind) {
-    case ItemKind::Folder:
+    case ReportItem::Kind::Folder:
         return L"removed";
-    case ItemKind::Drive:
+    case ReportItem::Kind::Drive:
         return L"emptied";
-    case ItemKind::FreeSpace:
+    case ReportItem::Kind::FreeSpace:
         return L"overwritten";
-    case ItemKind::File:
-    case ItemKind::Link:
+    case ReportItem::Kind::File:
+    case ReportItem::Kind::FileWithStreams:
+    case ReportItem::Kind::Link:
         break;
     }
     return item.verified ? L"erased and verified" : L"erased";
@@ -199,24 +195,32 @@ std::wstring HtmlErased(const ReportItem& item)
 
 } // namespace
 
+const wchar_t* ResultTotalText(ReportItem::Result result)
+{
+    return kResultTotals[static_cast<int>(result)];
+}
+
 std::wstring ItemResultText(const ReportItem& item)
 {
     std::wstring text;
     switch (item.result) {
-    case ItemResult::Erased:
+    case ReportItem::Result::Erased:
         text = HtmlErased(item);
         break;
-    case ItemResult::NameRemoved:
-        text = L"name removed, content kept under other names";
+    case ReportItem::Result::NamesRemoved:
+        text = L"names removed, content kept under other names";
         break;
-    case ItemResult::LinkRemoved:
+    case ReportItem::Result::LinkRemoved:
         text = L"link removed";
         break;
-    case ItemResult::Skipped:
+    case ReportItem::Result::Skipped:
         text = L"skipped";
         break;
-    case ItemResult::NotRemoved:
+    case ReportItem::Result::NotRemoved:
         text = L"not removed";
+        break;
+    case ReportItem::Result::Interrupted:
+        text = L"interrupted: the job stopped while at it, the content may be partly overwritten";
         break;
     }
     if (!item.reason.empty())
@@ -228,9 +232,10 @@ std::wstring ItemResultText(const ReportItem& item)
 
 namespace {
 
-bool IsProblem(ItemResult result)
+bool IsProblem(ReportItem::Result result)
 {
-    return result == ItemResult::Skipped || result == ItemResult::NotRemoved;
+    return result == ReportItem::Result::Skipped || result == ReportItem::Result::NotRemoved
+           || result == ReportItem::Result::Interrupted;
 }
 
 const wchar_t* JsonKind(JobKind kind)
@@ -342,7 +347,7 @@ void ErasureReport::Add(const ReportItem& item)
         return;
     ++m_totals.items;
     ++m_totals.byResult[static_cast<int>(item.result)];
-    if (item.result == ItemResult::Erased)
+    if (item.result == ReportItem::Result::Erased)
         m_totals.bytes += item.size;
     m_totals.verified += item.verified ? 1 : 0;
     m_totals.earlierClustersMayRemain += item.earlierClustersMayRemain ? 1 : 0;
@@ -373,7 +378,7 @@ bool ErasureReport::WriteTo(HANDLE file, ReportFormat format)
                + L",\n  \"result\": \"" + JsonOutcome(m_outcome) + L"\",\n  \"items\": [";
         tail = std::wstring(m_totals.items ? L"\n  ],\n" : L"],\n") + L"  \"totals\": {\"items\": "
                + std::to_wstring(m_totals.items) + L", \"bytes\": " + std::to_wstring(m_totals.bytes);
-        for (int i = 0; i < kItemResultCount; ++i)
+        for (int i = 0; i < ReportItem::kResultCount; ++i)
             tail += std::wstring(L", \"") + kJsonResults[i] + L"\": " + std::to_wstring(m_totals.byResult[i]);
         tail += L", \"verified\": " + std::to_wstring(m_totals.verified) + L", \"earlierClustersMayRemain\": "
                 + std::to_wstring(m_totals.earlierClustersMayRemain) + L"}\n}\n";
@@ -390,15 +395,15 @@ bool ErasureReport::WriteTo(HANDLE file, ReportFormat format)
                + L"</table>\n<h2>Items</h2>\n<table>\n<thead><tr><th>Path</th><th>Kind</th><th>Size (bytes)</th>"
                  L"<th>Result</th></tr></thead>\n<tbody>\n";
         tail = L"</tbody>\n</table>\n<h2>Totals</h2>\n<table>\n" + HtmlHeadRow(L"Items", Grouped(m_totals.items))
-               + HtmlHeadRow(L"Bytes erased", Grouped(m_totals.bytes))
-               + HtmlHeadRow(L"Erased", Grouped(m_totals.Count(ItemResult::Erased)))
-               + HtmlHeadRow(L"Of them verified", Grouped(m_totals.verified))
-               + HtmlHeadRow(L"Names removed, content kept", Grouped(m_totals.Count(ItemResult::NameRemoved)))
-               + HtmlHeadRow(L"Links removed", Grouped(m_totals.Count(ItemResult::LinkRemoved)))
-               + HtmlHeadRow(L"Skipped", Grouped(m_totals.Count(ItemResult::Skipped)))
-               + HtmlHeadRow(L"Not removed", Grouped(m_totals.Count(ItemResult::NotRemoved)))
-               + HtmlHeadRow(L"Earlier clusters may remain in free space", Grouped(m_totals.earlierClustersMayRemain))
-               + L"</table>\n</body>\n</html>\n";
+               + HtmlHeadRow(L"Bytes erased", Grouped(m_totals.bytes));
+        for (int i = 0; i < ReportItem::kResultCount; ++i) {
+            std::wstring name = kResultTotals[i];
+            name[0] = static_cast<wchar_t>(std::towupper(name[0]));
+            tail += HtmlHeadRow(name.c_str(), Grouped(m_totals.byResult[i]));
+        }
+        tail += HtmlHeadRow(L"Verified", Grouped(m_totals.verified))
+                + HtmlHeadRow(L"Earlier clusters may remain in free space", Grouped(m_totals.earlierClustersMayRemain))
+                + L"</table>\n</body>\n</html>\n";
     }
     const std::string headBytes = Utf8(head), tailBytes = Utf8(tail);
     ReportSpool& items = format == ReportFormat::Json ? m_jsonItems : m_htmlRows;

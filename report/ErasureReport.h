@@ -18,22 +18,23 @@ enum class ReportFormat { Html, Json };
 // other.
 bool ReportFormatOf(const std::wstring& path, ReportFormat& format);
 
-enum class ItemKind { File, Folder, Link, Drive, FreeSpace };
-
-enum class ItemResult {
-    Erased,      // overwritten and gone; a folder removed, a drive emptied, free space overwritten
-    NameRemoved, // a name of a file that keeps its content under names outside the job
-    LinkRemoved, // the link alone: what it points to is untouched
-    Skipped,     // left as it was
-    NotRemoved,  // overwritten or emptied, but still there
-};
-constexpr int kItemResultCount = 5;
-
+// One item of the job: a file, a link, a folder, a drive's root, or the free space of a wipe.
 struct ReportItem {
+    enum class Kind { File, FileWithStreams, Link, Folder, Drive, FreeSpace };
+    enum class Result {
+        Erased,       // overwritten and gone; a folder removed, a drive emptied, free space overwritten
+        NamesRemoved, // the names of a file that keeps its content under names outside the job
+        LinkRemoved,  // the link alone: what it points to is untouched
+        Skipped,      // left as it was
+        NotRemoved,   // overwritten or emptied, but still there
+        Interrupted,  // the job stopped while at it: a file may be partly overwritten
+    };
+    static constexpr int kResultCount = 6;
+
     std::wstring path;
-    ItemKind kind = ItemKind::File;
+    Kind kind = Kind::File;
     ULONGLONG size = 0;
-    ItemResult result = ItemResult::Erased;
+    Result result = Result::Erased;
     bool verified = false;                 // the last pass was read back and matched
     bool earlierClustersMayRemain = false; // stored out of place: a free-space wipe removes them
     std::wstring reason;                   // of a skip or of a failed removal
@@ -42,6 +43,9 @@ struct ReportItem {
 // What became of the item as a person reads it: "erased and verified", "removed" (a folder),
 // "skipped: " and the reason, with a warning where earlier clusters may remain.
 std::wstring ItemResultText(const ReportItem& item);
+
+// "erased", "names removed, content kept", ...: what a count of items by their result is called.
+const wchar_t* ResultTotalText(ReportItem::Result result);
 
 // One moment, as the computer's clock shows it and in UTC.
 struct ReportTime {
@@ -64,11 +68,11 @@ struct ReportHead {
 struct ReportTotals {
     ULONGLONG items = 0;
     ULONGLONG bytes = 0; // the sizes of the items erased
-    ULONGLONG byResult[kItemResultCount] = {};
+    ULONGLONG byResult[ReportItem::kResultCount] = {};
     ULONGLONG verified = 0;
     ULONGLONG earlierClustersMayRemain = 0;
 
-    ULONGLONG Count(ItemResult result) const { return byResult[static_cast<int>(result)]; }
+    ULONGLONG Count(ReportItem::Result result) const { return byResult[static_cast<int>(result)]; }
 };
 
 // Thread: Begin, Add and End on the job driver's thread, one after the other; WriteTo after End
