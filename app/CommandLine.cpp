@@ -169,35 +169,25 @@ CommandLineCheck ParseArguments(const std::vector<std::wstring>& arguments, Prog
 
 std::wstring UsageMessage(CommandLineCheck check, const std::wstring& offending)
 {
+    // "{}" stands for the argument the refusal is about.
+    static const std::pair<CommandLineCheck, const wchar_t*> kRefusals[] = {
+        {CommandLineCheck::UnknownOption, L"\"{}\" is not an option."},
+        {CommandLineCheck::MissingValue, L"\"{}\" needs a value after it."},
+        {CommandLineCheck::Repeated, L"\"{}\" is given twice."},
+        {CommandLineCheck::WipeWithItems, L"A wipe of free space erases no items: it cannot be given with items to erase."},
+        {CommandLineCheck::UnknownMethod, L"\"{}\" names no erase method."},
+        {CommandLineCheck::UnknownReportFormat, L"\"{}\" is no name for a report: it ends in .html, .htm or .json."},
+        {CommandLineCheck::QuietOnly, L"\"{}\" is taken with /quiet only."},
+        {CommandLineCheck::NothingToDo, L"/quiet and /report need items to erase, a list or a drive to wipe."},
+    };
     std::wstring message;
-    switch (check) {
-    case CommandLineCheck::UnknownOption:
-        message = L"\"" + offending + L"\" is not an option.";
-        break;
-    case CommandLineCheck::MissingValue:
-        message = L"\"" + offending + L"\" needs a value after it.";
-        break;
-    case CommandLineCheck::Repeated:
-        message = L"\"" + offending + L"\" is given twice.";
-        break;
-    case CommandLineCheck::WipeWithItems:
-        message = L"A wipe of free space erases no items: it cannot be given with items to erase.";
-        break;
-    case CommandLineCheck::UnknownMethod:
-        message = L"\"" + offending + L"\" names no erase method.";
-        break;
-    case CommandLineCheck::UnknownReportFormat:
-        message = L"\"" + offending + L"\" is no name for a report: it ends in .html, .htm or .json.";
-        break;
-    case CommandLineCheck::QuietOnly:
-        message = L"\"" + offending + L"\" is taken with /quiet only.";
-        break;
-    case CommandLineCheck::NothingToDo:
-        message = L"/quiet and /report need items to erase, a list or a drive to wipe.";
-        break;
-    case CommandLineCheck::Understood:
-        break;
+    for (const auto& [refused, text] : kRefusals) {
+        if (refused == check)
+            message = text;
     }
+    const size_t mark = message.find(L"{}");
+    if (mark != std::wstring::npos)
+        message.replace(mark, 2, offending);
     message += L"\n\nUsage: Morvane.exe [/report FILE] path ... | /list FILE | /wipefree X:\n"
                L"       Morvane.exe /quiet [/method:N|name] [/report FILE] [/unlock] [/kill] [/wholedrive] path ... "
                L"| /list FILE | /wipefree X:\n\n"

@@ -12,19 +12,17 @@ std::wstring MethodText(int methodId)
     return EraseMethodOf(methodId).name;
 }
 
-WORD EventType(JobOutcome outcome)
-{
-    switch (outcome) {
-    case JobOutcome::Completed:
-        break;
-    case JobOutcome::CompletedWithProblems:
-    case JobOutcome::Cancelled:
-        return EVENTLOG_WARNING_TYPE;
-    case JobOutcome::StoppedByError:
-        return EVENTLOG_ERROR_TYPE;
-    }
-    return EVENTLOG_INFORMATION_TYPE;
-}
+// By JobOutcome: its words, and the type of the event that ends the job.
+struct OutcomeFacts {
+    const wchar_t* text;
+    WORD eventType;
+};
+const OutcomeFacts kOutcomes[] = {
+    {L"completed", EVENTLOG_INFORMATION_TYPE},
+    {L"completed with problems", EVENTLOG_WARNING_TYPE},
+    {L"cancelled", EVENTLOG_WARNING_TYPE},
+    {L"stopped by an error", EVENTLOG_ERROR_TYPE},
+};
 
 }  // namespace
 
@@ -35,17 +33,7 @@ const wchar_t* JobKindText(JobKind kind)
 
 const wchar_t* JobOutcomeText(JobOutcome outcome)
 {
-    switch (outcome) {
-    case JobOutcome::Completed:
-        break;
-    case JobOutcome::CompletedWithProblems:
-        return L"completed with problems";
-    case JobOutcome::Cancelled:
-        return L"cancelled";
-    case JobOutcome::StoppedByError:
-        return L"stopped by an error";
-    }
-    return L"completed";
+    return kOutcomes[static_cast<int>(outcome)].text;
 }
 
 ApplicationEventLog::ApplicationEventLog() : m_source(::RegisterEventSourceW(nullptr, kEventSource))
@@ -71,7 +59,7 @@ void WriteJobStarted(EventWriter& writer, const JobStartEvent& job)
 
 void WriteJobEnded(EventWriter& writer, const JobEndEvent& job)
 {
-    writer.Write(EventType(job.outcome), MSG_JOB_ENDED,
+    writer.Write(kOutcomes[static_cast<int>(job.outcome)].eventType, MSG_JOB_ENDED,
                  {JobKindText(job.kind), std::to_wstring(job.items), std::to_wstring(job.bytes), MethodText(job.methodId),
                   JobOutcomeText(job.outcome), job.reportPath.empty() ? L"none" : job.reportPath});
 }

@@ -128,22 +128,13 @@ DWORD WriteReportFile(ErasureReport& report, const std::wstring& path, ReportFor
     return error;
 }
 
-} // namespace
-
 int ExitCodeOf(JobOutcome outcome)
 {
-    switch (outcome) {
-    case JobOutcome::Completed:
-        break;
-    case JobOutcome::CompletedWithProblems:
-        return kExitProblems;
-    case JobOutcome::Cancelled:
-        return kExitCancelled;
-    case JobOutcome::StoppedByError:
-        return kExitFailed;
-    }
-    return kExitErased;
+    static const int kExitCodes[] = {kExitErased, kExitProblems, kExitCancelled, kExitFailed};
+    return kExitCodes[static_cast<int>(outcome)];
 }
+
+} // namespace
 
 JobDriver::JobDriver(const JobSettings& settings, JobView& view, EventWriter& events)
     : m_settings(settings), m_view(view), m_events(events)

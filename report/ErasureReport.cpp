@@ -7,7 +7,10 @@
 #include <secext.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
+#include <utility>
 #include <cwctype>
 
 namespace {
@@ -72,28 +75,16 @@ std::wstring JsonString(const std::wstring& text)
 // show as the replacement character, as do halves of surrogate pairs once in UTF-8.
 std::wstring HtmlText(const std::wstring& text)
 {
+    static const std::pair<wchar_t, const wchar_t*> kEntities[] = {
+        {L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"}, {L'\'', L"&#39;"}};
     std::wstring html;
     for (const wchar_t c : text) {
-        switch (c) {
-        case L'&':
-            html += L"&amp;";
-            break;
-        case L'<':
-            html += L"&lt;";
-            break;
-        case L'>':
-            html += L"&gt;";
-            break;
-        case L'"':
-            html += L"&quot;";
-            break;
-        case L'\'':
-            html += L"&#39;";
-            break;
-        default:
+        const auto entity = std::find_if(std::begin(kEntities), std::end(kEntities),
+                                         [c](const auto& known) { return known.first == c; });
+        if (entity != std::end(kEntities))
+            html += entity->second;
+        else
             html += c < 0x20 && c != L'\t' ? L'\xFFFD' : c;
-            break;
-        }
     }
     return html;
 }
@@ -175,23 +166,16 @@ const wchar_t* JsonResult(ReportItem::Result result)
     return kJsonResults[static_cast<int>(result)];
 }
 
-// What "erased" means for each kind of item, as a person reads it.
-std::wstring HtmlErased(const ReportItem& item)
-{
-    switch (item.kind) {
-    case ReportItem::Kind::Folder:
-        return L"removed";
-    case ReportItem::Kind::Drive:
-        return L"emptied";
-    case ReportItem::Kind::FreeSpace:
-        return L"overwritten";
-    case ReportItem::Kind::File:
-    case ReportItem::Kind::FileWithStreams:
-    case ReportItem::Kind::Link:
-        break;
-    }
-    return item.verified ? L"erased and verified" : L"erased";
-}
+// What "erased" means for each kind of item, and what the other results are, as a person reads them.
+const wchar_t* const kHtmlErased[] = {L"erased", L"erased", L"erased", L"removed", L"emptied", L"overwritten"};
+const wchar_t* const kHtmlResults[ReportItem::kResultCount] = {
+    nullptr,
+    L"names removed, content kept under other names",
+    L"link removed",
+    L"skipped",
+    L"not removed",
+    L"interrupted: the job stopped while at it, the content may be partly overwritten",
+};
 
 } // namespace
 
@@ -202,27 +186,9 @@ const wchar_t* ResultTotalText(ReportItem::Result result)
 
 std::wstring ItemResultText(const ReportItem& item)
 {
-    std::wstring text;
-    switch (item.result) {
-    case ReportItem::Result::Erased:
-        text = HtmlErased(item);
-        break;
-    case ReportItem::Result::NamesRemoved:
-        text = L"names removed, content kept under other names";
-        break;
-    case ReportItem::Result::LinkRemoved:
-        text = L"link removed";
-        break;
-    case ReportItem::Result::Skipped:
-        text = L"skipped";
-        break;
-    case ReportItem::Result::NotRemoved:
-        text = L"not removed";
-        break;
-    case ReportItem::Result::Interrupted:
-        text = L"interrupted: the job stopped while at it, the content may be partly overwritten";
-        break;
-    }
+    std::wstring text = item.result != ReportItem::Result::Erased ? kHtmlResults[static_cast<int>(item.result)]
+                        : item.verified                            ? L"erased and verified"
+                                                                   : kHtmlErased[static_cast<int>(item.kind)];
     if (!item.reason.empty())
         text += L": " + item.reason;
     if (item.earlierClustersMayRemain)
@@ -243,20 +209,8 @@ const wchar_t* JsonKind(JobKind kind)
     return kind == JobKind::Erase ? L"erase" : L"freeSpaceWipe";
 }
 
-const wchar_t* JsonOutcome(JobOutcome outcome)
-{
-    switch (outcome) {
-    case JobOutcome::Completed:
-        break;
-    case JobOutcome::CompletedWithProblems:
-        return L"completedWithProblems";
-    case JobOutcome::Cancelled:
-        return L"cancelled";
-    case JobOutcome::StoppedByError:
-        return L"stoppedByError";
-    }
-    return L"completed";
-}
+// By JobOutcome.
+const wchar_t* const kJsonOutcomes[] = {L"completed", L"completedWithProblems", L"cancelled", L"stoppedByError"};
 
 std::wstring PassesText(int passes)
 {
@@ -375,7 +329,7 @@ bool ErasureReport::WriteTo(HANDLE file, ReportFormat format)
                + L",\n  \"ended\": " + JsonTime(m_ended) + L",\n  \"method\": {\"id\": "
                + std::to_wstring(m_head.methodId) + L", \"name\": " + JsonString(method.name) + L", \"passes\": "
                + std::to_wstring(method.passes) + L"},\n  \"verification\": " + JsonBool(m_head.verification)
-               + L",\n  \"result\": \"" + JsonOutcome(m_outcome) + L"\",\n  \"items\": [";
+               + L",\n  \"result\": \"" + kJsonOutcomes[static_cast<int>(m_outcome)] + L"\",\n  \"items\": [";
         tail = std::wstring(m_totals.items ? L"\n  ],\n" : L"],\n") + L"  \"totals\": {\"items\": "
                + std::to_wstring(m_totals.items) + L", \"bytes\": " + std::to_wstring(m_totals.bytes);
         for (int i = 0; i < ReportItem::kResultCount; ++i)
