@@ -9,17 +9,41 @@
 
 namespace {
 
-// The job a console's Ctrl+C or Ctrl+Break cancels; the handler runs on a thread of its own.
+// Whether a console's Ctrl+C or Ctrl+Break came, and the job it cancels once one runs. The
+// handler runs on a thread of its own.
+std::atomic<bool> g_interrupted{false};
 std::atomic<CancelFlag*> g_cancelled{nullptr};
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         return FALSE;
+    g_interrupted = true;
     if (CancelFlag* cancel = g_cancelled.load())
         *cancel = kCancelRequested;
     return TRUE;
 }
+
+// From the first moment to the last of the quiet run, Ctrl+C cancels rather than ends the process.
+class ConsoleControl {
+public:
+    ConsoleControl() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+    ~ConsoleControl()
+    {
+        g_cancelled = nullptr;
+        ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    }
+    ConsoleControl(const ConsoleControl&) = delete;
+    ConsoleControl& operator=(const ConsoleControl&) = delete;
+
+    // A Ctrl+C that came before the job started cancels it as well.
+    void Cancels(CancelFlag& cancel)
+    {
+        g_cancelled = &cancel;
+        if (g_interrupted)
+            cancel = kCancelRequested;
+    }
+};
 
 // One of the quiet command's two streams: a file or pipe its caller redirected the stream to
 // (UTF-8), else the console of the process that started it; with neither, nowhere.
@@ -156,6 +180,7 @@ int RefuseQuietly(const std::wstring& why)
 int RunQuiet(const ProgramCommand& command, int savedMethodId, const std::wstring& reportFolder)
 {
     const Console console;
+    ConsoleControl control;
     JobSettings settings;
     std::wstring refusal;
     const bool reviewed = ReviewQuietJob(command, settings, refusal);
@@ -169,11 +194,8 @@ int RunQuiet(const ProgramCommand& command, int savedMethodId, const std::wstrin
     QuietView view(console, command);
     ApplicationEventLog events;
     JobDriver driver(settings, view, events);
-    g_cancelled = &driver.Cancel();
-    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    control.Cancels(driver.Cancel());
     driver.Start();
     driver.Wait();
-    ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    g_cancelled = nullptr;
     return driver.ExitCode();
 }
