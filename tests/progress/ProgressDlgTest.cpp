@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -162,7 +164,13 @@ TEST_F(ProgressDlgTest, CompletedJobShowsItsRecentStepsAndEndsWithFinish)
     m_logKeepsLines = 4; // of five
     const INT_PTR result = RunJob(folder, 4, [&](HWND progress) {
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
-        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(progress, IDC_SAVE_REPORT)));
+        // The report, saved where the user names it: the name's ending chooses the format.
+        PressButton(progress, IDC_SAVE_REPORT);
+        HWND save = WaitForWindow(L"Save As", ::GetCurrentProcessId());
+        ASSERT_TRUE(save);
+        ::SendMessageW(::GetDlgItem(save, cmb13), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((m_dir / L"saved.json").c_str()));
+        PressButton(save, IDOK);
+        EXPECT_TRUE(WaitForClose(save));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_FILE_PROGRESS));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_TOTAL_PROGRESS));
         EXPECT_EQ(ShortenPathForDisplay(60, folder), ItemText(progress, IDC_CURRENT_PATH));
@@ -198,6 +206,7 @@ TEST_F(ProgressDlgTest, CompletedJobShowsItsRecentStepsAndEndsWithFinish)
     EXPECT_EQ(expected, m_log);
     EXPECT_EQ(0u, StoredCloseAfter());
     EXPECT_EQ(OneItemEvents(L"4", L"completed"), m_events.events);
+    EXPECT_NE(std::string::npos, ReadWholeFile(m_dir / L"saved.json").find("\"result\": \"completed\""));
 }
 
 TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStillAsked)
