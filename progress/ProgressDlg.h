@@ -34,9 +34,6 @@ public:
     // After DoModal: as the program's exit code.
     int ExitCode() const { return m_driver ? m_driver->ExitCode() : kExitFailed; }
 
-    // Appends the text and a line break, red for failures, black otherwise.
-    void AppendLogLine(bool isError, const std::wstring& text) override;
-
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* exchange) override;
@@ -50,6 +47,8 @@ protected:
 
 private:
     // The job's view; called on the worker thread, reaching the windows by messages.
+    // Appends the text and a line break, red for failures, black otherwise.
+    void AppendLogLine(bool isError, const std::wstring& text) override;
     void ReplaceLogText(size_t start, size_t length, const std::wstring& text) override;
     void ShowCurrent(const std::wstring& text) override;
     void ShowProgress(int32_t filePercent, int32_t totalPercent) override;
