@@ -18,8 +18,12 @@ HANDLE OwnerProcesses::Open(DWORD processId)
         return ::GetCurrentProcess();
     auto known = m_processes.find(processId);
     if (known == m_processes.end()) {
-        // Not inheritable: a process started meanwhile must not receive these.
-        known = m_processes.emplace(processId, UniqueHandle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId))).first;
+        // Not inheritable: a process started meanwhile must not receive these. The handle that
+        // duplicated the owner's handle is the one that tells what the owner is.
+        known = m_processes
+                    .emplace(processId,
+                             UniqueHandle(::OpenProcess(PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION, FALSE, processId)))
+                    .first;
     }
     return known->second.Get();
 }
