@@ -43,9 +43,8 @@ ProcessFacts ReadProcessFacts(HANDLE process)
     facts.sessionRead = QueryULong(process, kProcessSessionInformation, facts.session, status);
 
     std::unique_ptr<BYTE[]> record(new (std::nothrow) BYTE[kImageRecordSize]);
-    if (record
-        && INtDll::NtQueryInformationProcess(process, kProcessImageFileNameWin32, record.get(), kImageRecordSize, nullptr)
-               == kStatusSuccess)
+    if (record && INtDll::NtQueryInformationProcess(process, kProcessImageFileNameWin32, record.get(),
+                                                    kImageRecordSize, nullptr) == kStatusSuccess)
         // The same counted string at the start of the record as an object's name.
         NtRecords::ParseObjectName(record.get(), kImageRecordSize, NtRecords::kNativeLayout, facts.imagePath);
     return facts;

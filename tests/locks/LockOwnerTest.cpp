@@ -33,12 +33,6 @@ TEST(LockOwnerTest, FileHeldWithoutSharingIsReportedWithItsHolder)
     }
 }
 
-std::wstring Upper(std::wstring text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), ::towupper);
-    return text;
-}
-
 TEST(LockOwnerTest, EverySpellingOfTheItemFindsItsHolderAndNoOtherNameDoes)
 {
     TempDir dir;
@@ -49,8 +43,10 @@ TEST(LockOwnerTest, EverySpellingOfTheItemFindsItsHolderAndNoOtherNameDoes)
     ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
     wchar_t shortFolder[MAX_PATH] = {};
     ASSERT_NE(0u, ::GetShortPathNameW(folder.c_str(), shortFolder, MAX_PATH));
+    std::wstring upper = file;
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
 
-    for (const std::wstring& spelling : {Upper(file), L"\\\\?\\" + Upper(file), std::wstring(shortFolder) + L"\\report.txt"}) {
+    for (const std::wstring& spelling : {upper, L"\\\\?\\" + upper, std::wstring(shortFolder) + L"\\report.txt"}) {
         LockOwnerInfo owner = {};
         ASSERT_TRUE(FindHandleOwner(spelling, owner)) << std::string(spelling.begin(), spelling.end());
         EXPECT_EQ(holder.Handles()[0], owner.Handle);
@@ -149,7 +145,8 @@ TEST(FileNameProbeTest, ProbeThatHangsIsAbandonedAndTheOthersStillAnswerWhole)
         deep += L"\\" + std::wstring(200, letter);
         ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
     }
-    const std::wstring leaves[] = {L"\\first.txt", L"\\hangs.txt", L"\\second.txt", deep.substr(dir.Path().size() + 4) + L"\\deep.txt"};
+    const std::wstring leaves[] = {L"\\first.txt", L"\\hangs.txt", L"\\second.txt",
+                                   deep.substr(dir.Path().size() + 4) + L"\\deep.txt"};
     UniqueFile files[4];
     for (int i = 0; i < 4; ++i) {
         files[i].Reset(::CreateFileW((L"\\\\?\\" + dir.Path() + leaves[i]).c_str(), GENERIC_WRITE, 0, nullptr,

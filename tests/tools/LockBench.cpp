@@ -1,8 +1,7 @@
 // Prints what one owner lookup costs while a second process holds many extra file handles
 // (every one of them is a candidate that must be named), beside the floor the system sets:
 // the handle table read alone. Also times the whole unlock of one locked file, from the
-// prompt's lookup to the reopen with sharing, and sets the lookup's cost per extra handle
-// beside that of one duplicate-and-close of such a handle, measured in the same run.
+// prompt's lookup to the reopen with sharing.
 
 #include "locks/FileNameProbe.h"
 #include "locks/HandleOwner.h"

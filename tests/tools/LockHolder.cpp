@@ -27,27 +27,6 @@ HANDLE Open(const wchar_t* path, DWORD share, DWORD access = GENERIC_READ | GENE
     return ::CreateFileW(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-// The modes that open one file, and how.
-struct OpenMode {
-    const wchar_t* word;
-    DWORD access;
-    DWORD share;
-};
-const OpenMode kOpenModes[] = {
-    {L"open", GENERIC_READ | GENERIC_WRITE, 0},
-    {L"sharerw", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
-    {L"attrs", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
-};
-
-const OpenMode* FindOpenMode(const wchar_t* word)
-{
-    for (const OpenMode& mode : kOpenModes) {
-        if (std::wcscmp(word, mode.word) == 0)
-            return &mode;
-    }
-    return nullptr;
-}
-
 // Denies the rights in mask to everyone and allows every other right, on this process.
 bool DenyProcessAccess(DWORD mask)
 {
@@ -91,9 +70,11 @@ void PrintHandle(HANDLE h)
 int wmain(int argc, wchar_t** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        const OpenMode* mode = FindOpenMode(argv[i]);
-        if (mode && i + 1 < argc) {
-            HANDLE h = Open(argv[++i], mode->share, mode->access);
+        const bool attributes = std::wcscmp(argv[i], L"attrs") == 0;
+        if ((std::wcscmp(argv[i], L"open") == 0 || std::wcscmp(argv[i], L"sharerw") == 0 || attributes) && i + 1 < argc) {
+            const DWORD share = argv[i][0] == L'o' ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
+            const wchar_t* path = argv[++i];
+            HANDLE h = attributes ? Open(path, share | FILE_SHARE_DELETE, FILE_READ_ATTRIBUTES) : Open(path, share);
             if (h == INVALID_HANDLE_VALUE) {
                 std::printf("error %lu\n", ::GetLastError());
                 return 1;
