@@ -120,7 +120,8 @@ void EraseWorker::CollectTargets(const std::wstring& target)
 {
     // An unreadable target has every attribute bit set and so counts as a folder.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // A link named without a final separator is the link alone, whatever it points to.
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (!EndsWithSeparator(target) && PathIsLink(target, attributes))) {
         const bool isLink = PathIsLink(target, attributes);
         AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
         return;
