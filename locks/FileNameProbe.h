@@ -9,7 +9,8 @@
 #include <string>
 
 // Asks the system's name of each handle's object (as NtQueryObject names it) for handles of
-// this process, in order, each within its own 100 ms. A name stays empty when the object has
-// none, the query failed, or it did not finish in time; such a query has its thread ended and
-// a new one serves the handles after it. Any thread may call this; probes run one at a time.
+// this process, in order, each within its own 100 ms. A query that does not finish in time has
+// its thread ended, and a new one serves the handles after it. A name stays empty when the
+// query did not finish, failed, or the object has none. Any thread may call this; probes run
+// one at a time.
 void ProbeFileNames(const HANDLE* files, size_t count, std::wstring* names);
