@@ -374,6 +374,12 @@ EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, 
     LockOwnerInfo owner = {};
     if (!FindHandleOwner(current, owner))
         return HolderEnd::NoHolder;
+    if (owner.HeldByWindows) {
+        const int32_t code = isFolder ? kProblemFolderHeldByWindows : kProblemFileHeldByWindows;
+        return SendNotice(m_notify, Problem, shown.c_str(), owner.ProcessName, 0, 0, code) == kAnswerSkip
+                   ? HolderEnd::Skipped
+                   : HolderEnd::Stopped;
+    }
     static const int32_t kCodes[2][3] = {
         {kProblemFileLocked, kProblemCloseHandleFailed, kProblemKillFailed},
         {kProblemFolderInUse, kProblemFolderInUseAgain, kProblemFolderStillInUse},

@@ -83,7 +83,8 @@ std::wstring WipeProblemText(int32_t code, const std::wstring& path, const std::
 
 bool IsFolderCode(int32_t code)
 {
-    return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse;
+    return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse
+           || code == kProblemFolderHeldByWindows;
 }
 
 // A path's characters that would break a line of the log, where its positions are counted.
@@ -275,6 +276,13 @@ int32_t JobDriver::HandleProblem(const EraseNotice& notice)
                               (folder ? L"Failed to unlock directory " : L"Failed to unlock file ") + Shown(notice, 30)
                                   + L" used by " + OwnerOf(notice) + L"\nDo you want to try to kill this process?",
                               L"Trying to kill process that uses " + path, skippedLine);
+    case kProblemFileHeldByWindows:
+    case kProblemFolderHeldByWindows:
+        Log(true, lockedLine + L", a part of Windows itself");
+        return AskToSkip((folder ? L"Directory " : L"File ") + Shown(notice, 260) + L" is held by Windows itself ("
+                             + OwnerOf(notice) + L") and cannot be freed. Do you want to skip this "
+                             + (folder ? L"directory?" : L"file?"),
+                         skippedLine);
     case kProblemKillFailed:
     case kProblemFolderStillInUse:
         Log(true, L"Failed to kill the process that uses " + path);
