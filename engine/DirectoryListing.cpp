@@ -14,6 +14,21 @@ bool IsLink(DWORD attributes, DWORD reparseTag)
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
+bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry)
+{
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle find(
+        ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!find)
+        return false;
+    entry.name = found.cFileName;
+    entry.attributes = found.dwFileAttributes;
+    entry.reparseTag = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? found.dwReserved0 : 0;
+    entry.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    entry.fileId = 0;
+    return true;
+}
+
 bool ParseDirectoryRecords(const void* buffer, size_t size, std::vector<DirectoryEntry>& entries)
 {
     const auto* bytes = static_cast<const BYTE*>(buffer);
@@ -50,14 +65,12 @@ bool DirectoryListing::Open(const std::wstring& folder)
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     FILE_ATTRIBUTE_TAG_INFO tag;
-    BY_HANDLE_FILE_INFORMATION info;
     if (!m_folder || !::GetFileInformationByHandleEx(m_folder.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
-        || !::GetFileInformationByHandle(m_folder.Get(), &info) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        || !QueryFileIdentity(m_folder.Get(), m_folderIdentity) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         || IsLink(tag.FileAttributes, tag.ReparseTag)) {
         m_folder.Reset();
         return false;
     }
-    m_volume = info.dwVolumeSerialNumber;
     return true;
 }
 

@@ -4,6 +4,7 @@
 // the handle is taken on the folder itself, never on what a link points to, and is kept while
 // its entries are read.
 
+#include "engine/FileIdentity.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -25,6 +26,12 @@ struct DirectoryEntry {
     ULONGLONG fileId = 0; // 0 where the file system has none
 };
 
+// The entry of one item as its folder lists it, read by its name: a link at that name is the
+// link, not what it points to. `path` names the item without a final separator (with one, the
+// system resolves a link before anything can tell that it is one); the root of a drive has no
+// entry. False where there is no such item or it cannot be read; the file id stays 0.
+bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry);
+
 // The records of a FILE_ID_BOTH_DIR_INFO chain, "." and ".." left out. False where a record or
 // its name runs outside the buffer.
 bool ParseDirectoryRecords(const void* buffer, size_t size, std::vector<DirectoryEntry>& entries);
@@ -33,14 +40,14 @@ class DirectoryListing {
 public:
     // False where the path is not a folder, or is a link (the folder is then not to be walked).
     bool Open(const std::wstring& folder);
-    // Serial number of the folder's volume.
-    DWORD Volume() const { return m_volume; }
+    // The folder that is being listed: its volume's serial number and its file index.
+    const FileIdentity& Identity() const { return m_folderIdentity; }
     // The next entry in the file system's order; false after the last.
     bool Next(DirectoryEntry& entry);
 
 private:
     UniqueFile m_folder;
-    DWORD m_volume = 0;
+    FileIdentity m_folderIdentity;
     bool m_started = false;
     std::vector<DirectoryEntry> m_batch;
     size_t m_next = 0;

@@ -44,9 +44,15 @@ constexpr int32_t kNoAnswer = 0;
 enum ProblemCode : int32_t {
     kProblemNoMemory = 14,
     kProblemFolderNotRemovable = 16,
+    // A folder that still holds something (an item that was skipped or could not go): no
+    // process is to blame, and nothing is asked.
+    kProblemFolderNotEmpty = 145,
     kProblemSeek = 25,
     kProblemWrite = 29,
     kProblemOpen = 110,
+    // A link that could not be removed without what it points to: where the system shows a
+    // handle on the link as what it points to, or the item at its name is no link any more.
+    kProblemLinkNotRemovable = 4390,
     kProblemDeleteFailed = 13886,
     kProblemCloseHandleFailed = 13888,
     kProblemKillFailed = 13889,

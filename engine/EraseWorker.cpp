@@ -41,20 +41,49 @@ bool RenameHeld(HANDLE file, const std::wstring& path)
     return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-bool PathIsLink(const std::wstring& path, DWORD attributes)
+std::wstring WithoutSeparator(const std::wstring& path)
 {
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
-    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
+    return EndsWithSeparator(path) ? path.substr(0, path.size() - 1) : path;
 }
 
-ULONGLONG SizeOfFile(const std::wstring& path)
+// The folder that holds the named item, as the path leads to it: links on the way are followed,
+// as the path itself follows them.
+bool HoldingFolder(const std::wstring& item, FileIdentity& folder)
 {
-    UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size;
-    return file && ::GetFileSizeEx(file.Get(), &size) ? static_cast<ULONGLONG>(size.QuadPart) : 0;
+    const std::wstring path = item.substr(0, item.find_last_of(L'\\') + 1);
+    const UniqueFile handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle && QueryFileIdentity(handle.Get(), folder);
+}
+
+FileName NameIn(const FileIdentity& folder, const std::wstring& name)
+{
+    return FileName{folder.volume, folder.index, name};
+}
+
+// What ERROR_NOT_SAME_OBJECT says: the name no longer leads to the item the walk found there.
+constexpr DWORD kErrorOtherItem = 1656;
+
+// Removes the folder the walk listed, through a handle on it, and only while its name still
+// leads to that very folder and not to a link: a folder swapped after the walk stays, and so
+// does whatever the swap put there. The system's error where it is not removed.
+DWORD RemoveListedFolder(const std::wstring& path, bool identified, const FileIdentity& listed)
+{
+    const UniqueFile folder(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder)
+        return ::GetLastError();
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    FileIdentity held;
+    if (!::GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
+        || IsLink(tag.FileAttributes, tag.ReparseTag) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        || (identified && (!QueryFileIdentity(folder.Get(), held) || !held.IsSameFile(listed))))
+        return kErrorOtherItem;
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    return ::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &dispose, sizeof(dispose)) ? ERROR_SUCCESS
+                                                                                                       : ::GetLastError();
 }
 
 } // namespace
@@ -101,7 +130,7 @@ void EraseWorker::Run()
         }
     }
     if (!StopRequested()) {
-        for (const std::wstring& folder : m_folders) {
+        for (const FolderTarget& folder : m_folders) {
             if (StopRequested())
                 break;
             if (!RemoveOneFolder(folder)) {
@@ -116,22 +145,48 @@ void EraseWorker::Run()
     SendNotice(m_notify, StopRequested() || m_failed ? JobTerminated : JobCompleted);
 }
 
+// What the target is, and whether it is a link, is read from its own entry, never through a
+// path with a final separator: that would resolve a link before anything could tell.
 void EraseWorker::CollectTargets(const std::wstring& target)
 {
-    // An unreadable target has every attribute bit set and so counts as a folder.
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        const bool isLink = PathIsLink(target, attributes);
-        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
+    if (IsVolumeRoot(target)) {
+        const std::wstring root = EndsWithSeparator(target) ? target : target + L"\\";
+        DirectoryListing listing;
+        const bool listed = listing.Open(root);
+        if (listed && !m_namedItems.insert(NameIn(listing.Identity(), L"")).second)
+            return;
+        if (listed)
+            CollectFolder(root, std::move(listing));
+        AddFolder(root, false, nullptr);
         return;
     }
-    // The walk appends names to the folder path, which so needs its separator. A folder that
-    // cannot be listed as itself (a link in its place, one that cannot be read) is only removed.
-    const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
+    const std::wstring path = WithoutSeparator(target);
+    DirectoryEntry entry;
+    FileIdentity holder;
+    if (!ReadOwnEntry(path, entry) || !HoldingFolder(path, holder)) {
+        // Nothing can be told of it: opening it says what is wrong.
+        AddFile(path, false, 0, nullptr, nullptr);
+        return;
+    }
+    const FileName name = NameIn(holder, entry.name);
+    if (!m_namedItems.insert(name).second)
+        return;
+    const bool isLink = IsLink(entry.attributes, entry.reparseTag);
+    if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        AddFile(path, isLink, isLink ? 0 : entry.size, nullptr, &name);
+        return;
+    }
+    // A folder that cannot be listed as itself (a link put in its place, one that cannot be
+    // read) is only removed.
+    const std::wstring folder = path + L"\\";
     DirectoryListing listing;
-    if (listing.Open(folder))
-        CollectFolder(folder, std::move(listing));
-    m_folders.push_back(folder);
+    if (isLink || !listing.Open(folder)) {
+        AddFolder(isLink ? path : folder, isLink, nullptr);
+        return;
+    }
+    const FileIdentity listed = listing.Identity();
+    CollectFolder(folder, std::move(listing));
+    AddFolder(folder, false, &listed);
 }
 
 // Depth first: the files of a sub-folder follow in the order met, and every folder comes
@@ -148,33 +203,44 @@ void EraseWorker::CollectFolder(const std::wstring& top, DirectoryListing&& list
         DirectoryEntry entry;
         if (!levels.back().listing.Next(entry)) {
             const std::wstring finished = levels.back().folder;
+            const FileIdentity listed = levels.back().listing.Identity();
             levels.pop_back();
             if (!levels.empty())
-                m_folders.push_back(finished);
+                AddFolder(finished, false, &listed);
             continue;
         }
+        const FileIdentity& holder = levels.back().listing.Identity();
         const std::wstring path = levels.back().folder + entry.name;
         const bool isLink = IsLink(entry.attributes, entry.reparseTag);
+        // The item as the listing found it, so that its name leads nowhere else later.
+        FileIdentity found;
+        found.volume = holder.volume;
+        found.index = entry.fileId;
         if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            // The file as the listing found it, so that its name leads nowhere else later.
-            FileIdentity found;
-            found.volume = levels.back().listing.Volume();
-            found.index = entry.fileId;
-            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr);
+            const FileName name = NameIn(holder, entry.name);
+            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr, &name);
             continue;
         }
         const std::wstring sub = path + L"\\";
         DirectoryListing subListing;
-        if (!isLink && subListing.Open(sub))
+        // A folder swapped after it was listed is another item than the one listed.
+        if (!isLink && subListing.Open(sub) && (!entry.fileId || subListing.Identity().IsSameFile(found)))
             levels.push_back({sub, std::move(subListing)});
         else
-            m_folders.push_back(sub);
+            AddFolder(isLink ? path : sub, isLink, entry.fileId ? &found : nullptr);
     }
 }
 
-void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found)
+void EraseWorker::AddFolder(const std::wstring& folder, bool isLink, const FileIdentity* listed)
 {
-    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), 0};
+    m_folders.push_back({folder, isLink, listed != nullptr, listed ? *listed : FileIdentity()});
+}
+
+void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found,
+                          const FileName* name)
+{
+    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), name != nullptr,
+                       name ? *name : FileName(), 0};
     if (!isLink) {
         // How many names the file has, and which file it is where the listing did not say. A
         // name that leads to another file than the one found is caught when it is opened.
@@ -185,8 +251,10 @@ void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size,
             file.identified = true;
             file.identity.names = named.names;
         }
-        if (file.identity.names > 1)
-            ++m_namesInJob[file.identity];
+        // A name that cannot be told apart from the others is not counted: the content then
+        // stays, rather than go while a name outside may still lead to it.
+        if (file.identity.names > 1 && file.nameKnown)
+            m_namesInJob[file.identity].insert(file.name);
         for (const NamedStream& stream : m_streams.List(path))
             size += stream.size;
         file.size = size;
@@ -215,7 +283,7 @@ EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
     if (identity.names <= 1)
         return ContentFate::Overwrite;
     const auto inJob = m_namesInJob.find(identity);
-    const DWORD namesInJob = inJob == m_namesInJob.end() ? 1 : inJob->second;
+    const size_t namesInJob = inJob == m_namesInJob.end() ? 0 : inJob->second.size();
     return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
@@ -232,7 +300,7 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
         QueryFileIdentity(path, identity);
     ContentFate fate = FateOf(identity);
     if (fate != ContentFate::Overwrite)
-        return RemoveName(target, fate == ContentFate::KeptForOutside);
+        return RemoveName(target, identity, fate == ContentFate::KeptForOutside);
 
     CEraserFileNTFS file;
     if (target.identified)
@@ -262,7 +330,7 @@ bool EraseWorker::EraseOneFile(const FileTarget& target)
     // must not lose its content either.
     if (file.Identity(identity) && (fate = FateOf(identity)) != ContentFate::Overwrite) {
         file.Close();
-        return RemoveName(target, fate == ContentFate::KeptForOutside);
+        return RemoveName(target, identity, fate == ContentFate::KeptForOutside);
     }
     const StepEnd end = OverwriteContent(file, target.path);
     file.Close();
@@ -333,8 +401,7 @@ EraseWorker::StepEnd EraseWorker::RemoveFileName(const FileTarget& target, bool 
         name.Reset(::CreateFileW(target.path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        const DWORD error = name ? ERROR_SUCCESS : ::GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
+        if (name || !IsHolderError(::GetLastError()))
             break;
         const HolderEnd asked = AskAboutHolder(target.path, target.path, false, holders);
         if (asked == HolderEnd::Skipped || asked == HolderEnd::Stopped)
@@ -390,28 +457,38 @@ EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, 
     return HolderEnd::Freed;
 }
 
-bool EraseWorker::RemoveName(const FileTarget& target, bool contentKept)
+// A name gone no longer counts among the file's names, nor among the job's: the names that stay
+// outside are the file's names less those the job has yet to remove.
+bool EraseWorker::RemoveName(const FileTarget& target, const FileIdentity& identity, bool contentKept)
 {
     const StepEnd end = RemoveFileName(target, true);
+    if (end == StepEnd::Done && target.nameKnown) {
+        const auto inJob = m_namesInJob.find(identity);
+        if (inJob != m_namesInJob.end())
+            inJob->second.erase(target.name);
+    }
     if (end == StepEnd::Done && contentKept)
         SendNotice(m_notify, NameRemoved, target.path.c_str());
     return end != StepEnd::Stopped;
 }
 
+// The link itself, through a handle that shows it as a link: what it points to stays as it is.
+// Where a handle on the name shows what the link points to instead (so Wine does with a Unix
+// link), removing through it would remove that: the link stays and is reported.
 bool EraseWorker::RemoveLink(const std::wstring& path)
 {
-    // The link itself, and only while it still is one: what it points to stays as it is.
     for (;;) {
         const UniqueFile link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         FILE_ATTRIBUTE_TAG_INFO tag;
+        const bool read = link && ::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag));
+        if (read && !IsLink(tag.FileAttributes, tag.ReparseTag))
+            return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemLinkNotRemovable) == kAnswerSkip;
         FILE_DISPOSITION_INFO dispose = {TRUE};
-        if (link && ::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
-            && IsLink(tag.FileAttributes, tag.ReparseTag)
-            && ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof(dispose)))
+        if (read && ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof(dispose)))
             return true;
-        const int32_t answer = SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemOpen);
+        const int32_t answer = SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemDeleteFailed);
         if (answer != kAnswerRetry)
             return answer == kAnswerSkip;
     }
@@ -458,22 +535,29 @@ bool EraseWorker::DeleteHeld(HANDLE file, const std::wstring& path, bool keepAtt
     return deleted;
 }
 
-bool EraseWorker::RemoveOneFolder(const std::wstring& path)
+bool EraseWorker::RemoveOneFolder(const FolderTarget& folder)
 {
-    if (IsVolumeRoot(path))
-        return FinishRoot(path);
-    SendNotice(m_notify, FolderStarted, path.c_str());
+    const wchar_t* path = folder.path.c_str();
+    if (IsVolumeRoot(folder.path))
+        return FinishRoot(folder.path);
+    SendNotice(m_notify, FolderStarted, path);
+    if (folder.isLink)
+        return RemoveLink(folder.path);
     Holders holders;
     for (;;) {
-        if (::RemoveDirectoryW(path.c_str())) {
-            SendNotice(m_notify, FolderRemoved, path.c_str());
+        const DWORD error = RemoveListedFolder(folder.path, folder.identified, folder.identity);
+        if (error == ERROR_SUCCESS) {
+            SendNotice(m_notify, FolderRemoved, path);
             return true;
         }
-        switch (AskAboutHolder(path, path, true, holders)) {
+        switch (IsHolderError(error) ? AskAboutHolder(folder.path, folder.path, true, holders) : HolderEnd::NoHolder) {
         case HolderEnd::Freed:
             continue;
         case HolderEnd::NoHolder:
-            return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemFolderNotRemovable) == kAnswerSkip;
+            // Something in it stayed (a skipped item), or no process is the cause: nobody is asked about.
+            return SendNotice(m_notify, Problem, path, nullptr, 0, 0,
+                              error == ERROR_DIR_NOT_EMPTY ? kProblemFolderNotEmpty : kProblemFolderNotRemovable)
+                   == kAnswerSkip;
         case HolderEnd::Skipped:
             return true;
         case HolderEnd::Stopped:

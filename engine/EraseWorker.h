@@ -33,7 +33,17 @@ private:
         bool isLink;
         bool identified;       // whether the walk knows which file the path led to
         FileIdentity identity; // one name only where it could not be read
+        bool nameKnown;        // whether the folder that holds the name could be told
+        FileName name;
         ULONGLONG size;        // its data, the named streams' included
+    };
+
+    // A folder to remove once it is empty, or a link in the place of a folder, removed itself.
+    struct FolderTarget {
+        std::wstring path;     // with its final separator; a link's without
+        bool isLink;
+        bool identified;       // whether the walk listed it, and so knows which folder it is
+        FileIdentity identity;
     };
 
     // What erasing one name of a file does to the file's content.
@@ -64,8 +74,9 @@ private:
 
     void CollectTargets(const std::wstring& target);
     void CollectFolder(const std::wstring& folder, DirectoryListing&& listing);
-    // `found`: the file the walk found under the path, where known.
-    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found);
+    void AddFolder(const std::wstring& folder, bool isLink, const FileIdentity* listed);
+    // `found`: the file the walk found under the path, where known; `name`: the name it has there.
+    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found, const FileName* name);
     ULONGLONG ContentToWrite() const;
     ContentFate FateOf(const FileIdentity& identity) const;
 
@@ -73,11 +84,11 @@ private:
     StepEnd OverwriteContent(CEraserFileNTFS& file, const std::wstring& path);
     StepEnd RunMethod(CEraserFile& file, const std::wstring& path);
     HolderEnd AskAboutHolder(const std::wstring& current, const std::wstring& shown, bool isFolder, Holders& holders);
-    bool RemoveName(const FileTarget& target, bool contentKept);
+    bool RemoveName(const FileTarget& target, const FileIdentity& identity, bool contentKept);
     StepEnd RemoveFileName(const FileTarget& target, bool keepAttributes);
     static bool DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes);
     bool RemoveLink(const std::wstring& path);
-    bool RemoveOneFolder(const std::wstring& path);
+    bool RemoveOneFolder(const FolderTarget& folder);
     bool FinishRoot(const std::wstring& root);
     bool StopRequested() const;
 
@@ -90,10 +101,12 @@ private:
     bool m_failed = false;
     EraseContext m_context = {};
     std::vector<FileTarget> m_files;
-    std::vector<std::wstring> m_folders;
+    std::vector<FolderTarget> m_folders;
     ULONGLONG m_totalSize = 0;
-    // Files with several names: how many of their names the job holds, and which of them had
+    // The items the job was given, each once however it was spelled.
+    std::set<FileName> m_namedItems;
+    // Files with several names: which of their names the job holds, and which of them had
     // their content overwritten already.
-    std::map<FileIdentity, DWORD> m_namesInJob;
+    std::map<FileIdentity, std::set<FileName>> m_namesInJob;
     std::set<FileIdentity> m_overwritten;
 };

@@ -14,8 +14,16 @@ enum OpenSharing : int {
 enum OpenResult : int {
     kOpenOk = 0,
     kOpenFailed = 1,
-    kOpenLocked = 2, // another process holds the file (a sharing violation)
+    kOpenLocked = 2, // another process holds the file (a sharing or lock violation)
 };
+
+// Whether a failed open or removal is one that another process's handle causes, and so one
+// whose holder is worth looking for. Access denied, a folder that is not empty and the rest
+// are problems of their own, which no process holds.
+inline bool IsHolderError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
 
 class CEraserFile {
 public:

@@ -27,7 +27,7 @@ OpenResult CEraserFileNTFS::Open(const wchar_t* path, OpenSharing sharing)
     // Write-through instead of a flush per pass; buffering itself stays on.
     m_file.Reset(::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
     if (!m_file)
-        return ::GetLastError() == ERROR_SHARING_VIOLATION ? kOpenLocked : kOpenFailed;
+        return IsHolderError(::GetLastError()) ? kOpenLocked : kOpenFailed;
     if (!IsRequiredFile(m_file.Get())) {
         m_file.Reset();
         return kOpenFailed;

@@ -2,6 +2,15 @@
 
 #include "win32/ScopedHandle.h"
 
+bool FileName::operator<(const FileName& other) const
+{
+    if (volume != other.volume || folder != other.folder)
+        return volume != other.volume ? volume < other.volume : folder < other.folder;
+    return ::CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), other.name.c_str(),
+                                  static_cast<int>(other.name.size()), TRUE)
+           == CSTR_LESS_THAN;
+}
+
 bool QueryFileIdentity(HANDLE file, FileIdentity& identity)
 {
     BY_HANDLE_FILE_INFORMATION info;

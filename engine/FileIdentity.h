@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 struct FileIdentity {
     DWORD volume = 0;     // volume serial number
@@ -15,6 +16,19 @@ struct FileIdentity {
     {
         return volume != other.volume ? volume < other.volume : index < other.index;
     }
+    bool IsSameFile(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+
+// One name of a file: the folder that holds it and the name in that folder. Two spellings of a
+// path (a short name, another case, another drive letter for the same folder, a share) lead to
+// one such name, where the paths themselves would count as two.
+struct FileName {
+    DWORD volume = 0;
+    ULONGLONG folder = 0; // the file index of the folder
+    std::wstring name;    // as the folder lists it
+
+    // Names compared as the file system compares them: without regard to case.
+    bool operator<(const FileName& other) const;
 };
 
 // Of an open handle (any access).

@@ -267,6 +267,12 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
     case kProblemFolderNotRemovable:
         AppendLogLine(true, L"Error deleting folder " + path);
         return kAnswerSkip;
+    case kProblemFolderNotEmpty:
+        AppendLogLine(true, L"Folder " + path + L" not removed: not empty");
+        return kAnswerSkip;
+    case kProblemLinkNotRemovable:
+        AppendLogLine(true, L"Link " + path + L" not removed: it cannot be removed without touching what it points to");
+        return kAnswerSkip;
     case kProblemSeek:
     case kProblemWrite:
         AppendLogLine(true, L"Error writing " + path);

@@ -108,12 +108,15 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
-# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive.
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and a
+# second letter for the same folder: one place under two names.
 export MORVANE_TEST_DRIVE=R:
+export MORVANE_TEST_DRIVE_ALIAS=S:
 map_test_drive() {
     rm -rf "$BUILD/test-drive"
     mkdir -p "$BUILD/test-drive"
     ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
+    ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/s:"
 }
 
 # One server for the whole run, with the desktop and services started before any test, so

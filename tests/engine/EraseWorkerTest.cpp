@@ -235,7 +235,7 @@ TEST_F(EraseWorkerTest, SkippedFileStaysByteIdenticalAndTheNextFollows)
     holder.Stop();
 
     const auto codes = ProblemCodes();
-    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotRemovable}), codes);
+    EXPECT_EQ((std::vector<int32_t>{kProblemOpen, kProblemFolderNotEmpty}), codes);
     EXPECT_FALSE(m_notices.OfType(Problem)[0]->hasOwner);
     EXPECT_EQ(content, ReadWholeFile(kept));
     EXPECT_FALSE(PathExists(erased));
@@ -269,8 +269,7 @@ TEST_F(EraseWorkerTest, TerminateInTheFilePhaseStillRunsTheFolderPhase)
     m_notices.answer = [](const RecordedNotice& n) { return n.code == kProblemFileLocked ? 0 : kAnswerSkip; };
     RunJob(target);
     holder.Stop();
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFolderNotRemovable, kProblemFolderNotRemovable}),
-              ProblemCodes());
+    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemFolderNotEmpty, kProblemFolderNotEmpty}), ProblemCodes());
     EXPECT_EQ((std::vector<std::wstring>{target + L"a\\", target}), m_notices.PathsOf(FolderStarted));
     EXPECT_EQ(JobTerminated, LastType());
     EXPECT_EQ("L", ReadWholeFile(locked));
@@ -291,7 +290,7 @@ TEST_F(EraseWorkerTest, FolderLinkIsNeverWalkedInto)
     EXPECT_EQ(std::vector<std::wstring>{target + L"own.txt"}, m_notices.PathsOf(FileStarted));
     // The link itself is removed where the file system knows links; where it only imitates
     // them, removing it fails and the user is asked, but nothing behind it is touched.
-    EXPECT_EQ(target + L"link\\", m_notices.PathsOf(FolderStarted).at(0));
+    EXPECT_EQ(target + L"link", m_notices.PathsOf(FolderStarted).at(0));
     EXPECT_EQ(JobCompleted, LastType());
 }
 

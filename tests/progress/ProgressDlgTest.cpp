@@ -96,12 +96,13 @@ protected:
         EXPECT_TRUE(WaitForClose(progress));
     }
 
-    // A job on a file another process holds: `answer` acts on the locked-item prompt.
-    void AnswerThePromptOn(const std::wstring& file, const std::function<void(HWND prompt)>& answer)
+    // A job on the target while another process holds the file: `answer` acts on the
+    // locked-item prompt. Another question would keep the job from its end.
+    void AnswerThePromptOn(const std::wstring& file, const std::wstring& target, const std::function<void(HWND prompt)>& answer)
     {
         HolderProcess holder;
         ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-        RunJob(file, 4, [&](HWND progress) {
+        RunJob(target, 4, [&](HWND progress) {
             HWND prompt = WaitForPrompt();
             ASSERT_TRUE(prompt);
             answer(prompt);
@@ -210,18 +211,21 @@ TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStill
 TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
 {
     const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    AnswerThePromptOn(file, [](HWND prompt) { PressButton(prompt, IDC_TERMINATE); });
+    AnswerThePromptOn(file, file, [](HWND prompt) { PressButton(prompt, IDC_TERMINATE); });
     const size_t canceling = Find(m_log, L"Canceling erasing process");
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
     EXPECT_EQ("held", ReadWholeFile(file));
 }
 
-TEST_F(ProgressDlgTest, EscOnThePromptAnswersNo)
+TEST_F(ProgressDlgTest, EscOnThePromptAnswersNoAndTheFolderStaysWithoutAQuestion)
 {
-    const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    AnswerThePromptOn(file, [](HWND prompt) { PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE); });
+    const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"folder\\held.txt", "held");
+    AnswerThePromptOn(file, folder, [](HWND prompt) { PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE); });
     EXPECT_NE(std::wstring::npos, Find(m_log, L"File " + ShortenPathForDisplay(0, file) + L" is skipped"));
+    // Nobody holds the folder: what keeps it is the file that stayed.
+    EXPECT_NE(std::wstring::npos, Find(m_log, L"Folder " + ShortenPathForDisplay(0, folder) + L" not removed: not empty"));
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting completed"));
     EXPECT_EQ("held", ReadWholeFile(file));
 }
