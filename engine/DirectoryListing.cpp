@@ -1,6 +1,8 @@
 #include "engine/DirectoryListing.h"
 
-#include <cstring>
+#include "engine/RecordChain.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -14,49 +16,24 @@ bool IsLink(DWORD attributes, DWORD reparseTag)
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
-bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry)
-{
-    WIN32_FIND_DATAW found;
-    const UniqueFindHandle find(
-        ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-    if (!find)
-        return false;
-    entry.name = found.cFileName;
-    entry.attributes = found.dwFileAttributes;
-    entry.reparseTag = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? found.dwReserved0 : 0;
-    entry.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    entry.fileId = 0;
-    return true;
-}
-
 bool ParseDirectoryRecords(const void* buffer, size_t size, std::vector<DirectoryEntry>& entries)
 {
-    const auto* bytes = static_cast<const BYTE*>(buffer);
-    const size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    for (size_t at = 0;;) {
-        FILE_ID_BOTH_DIR_INFO record;
-        if (at > size || size - at < nameOffset)
-            return false;
-        std::memcpy(&record, bytes + at, nameOffset);
-        if (record.FileNameLength % sizeof(wchar_t) != 0 || size - at - nameOffset < record.FileNameLength)
-            return false;
-        std::wstring name(record.FileNameLength / sizeof(wchar_t), L'\0');
-        if (!name.empty())
-            std::memcpy(&name[0], bytes + at + nameOffset, record.FileNameLength);
-        if (name != L"." && name != L"..") {
-            DirectoryEntry entry;
-            entry.name = std::move(name);
-            entry.attributes = record.FileAttributes;
-            // For a reparse point the field holds its tag instead of the size of extended attributes.
-            entry.reparseTag = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record.EaSize : 0;
-            entry.size = static_cast<ULONGLONG>(record.EndOfFile.QuadPart);
-            entry.fileId = static_cast<ULONGLONG>(record.FileId.QuadPart);
-            entries.push_back(std::move(entry));
-        }
-        if (record.NextEntryOffset == 0)
-            return true;
-        at += record.NextEntryOffset;
-    }
+    return ForEachRecord(buffer, size, offsetof(FILE_ID_BOTH_DIR_INFO, FileName), &FILE_ID_BOTH_DIR_INFO::FileNameLength,
+                         [&](const FILE_ID_BOTH_DIR_INFO& record, std::wstring&& name) {
+                             if (name == L"." || name == L"..")
+                                 return;
+                             DirectoryEntry entry;
+                             entry.name = std::move(name);
+                             entry.attributes = record.FileAttributes;
+                             // For a reparse point the field holds its tag instead of the size of
+                             // extended attributes.
+                             entry.reparseTag = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record.EaSize : 0;
+                             entry.size = static_cast<ULONGLONG>(record.EndOfFile.QuadPart);
+                             entry.fileId = static_cast<ULONGLONG>(record.FileId.QuadPart);
+                             entry.shortName.assign(record.ShortName,
+                                                    std::min<size_t>(record.ShortNameLength / sizeof(wchar_t), 12));
+                             entries.push_back(std::move(entry));
+                         });
 }
 
 bool DirectoryListing::Open(const std::wstring& folder)

@@ -24,13 +24,8 @@ struct DirectoryEntry {
     DWORD reparseTag = 0; // with FILE_ATTRIBUTE_REPARSE_POINT
     ULONGLONG size = 0;
     ULONGLONG fileId = 0; // 0 where the file system has none
+    std::wstring shortName; // the 8.3 name, where the file system gave the item one
 };
-
-// The entry of one item as its folder lists it, read by its name: a link at that name is the
-// link, not what it points to. `path` names the item without a final separator (with one, the
-// system resolves a link before anything can tell that it is one); the root of a drive has no
-// entry. False where there is no such item or it cannot be read; the file id stays 0.
-bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry);
 
 // The records of a FILE_ID_BOTH_DIR_INFO chain, "." and ".." left out. False where a record or
 // its name runs outside the buffer.

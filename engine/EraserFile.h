@@ -17,14 +17,6 @@ enum OpenResult : int {
     kOpenLocked = 2, // another process holds the file (a sharing or lock violation)
 };
 
-// Whether a failed open or removal is one that another process's handle causes, and so one
-// whose holder is worth looking for. Access denied, a folder that is not empty and the rest
-// are problems of their own, which no process holds.
-inline bool IsHolderError(DWORD error)
-{
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
 class CEraserFile {
 public:
     virtual ~CEraserFile() = default;

@@ -27,9 +27,16 @@ struct FileName {
     ULONGLONG folder = 0; // the file index of the folder
     std::wstring name;    // as the folder lists it
 
-    // Names compared as the file system compares them: without regard to case.
     bool operator<(const FileName& other) const;
 };
+
+// Names compared as the file system compares them: without regard to case. Negative, 0 or
+// positive as `a` sorts before, with or after `b`.
+int CompareNames(const std::wstring& a, const std::wstring& b);
+
+// The system's error for a name that leads to another item than the one found there before
+// (ERROR_NOT_SAME_OBJECT, which MinGW's headers lack).
+constexpr DWORD kErrorNotSameObject = 1656;
 
 // Of an open handle (any access).
 bool QueryFileIdentity(HANDLE file, FileIdentity& identity);

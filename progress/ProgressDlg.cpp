@@ -30,6 +30,7 @@ constexpr COLORREF kErrorColor = RGB(200, 0, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
 const wchar_t kErrorCaption[] = L"Tarnwick :: ERROR";
 const wchar_t kCanceling[] = L"Canceling erasing process";
+const wchar_t kTotalCaption[] = L"Total progress:";
 
 std::wstring Shown(const EraseNotice& notice, int maxLength)
 {
@@ -127,6 +128,7 @@ void CProgressDlg::DoDataExchange(CDataExchange* exchange)
     DDX_Control(exchange, IDC_CURRENT_PATH, m_pathLabel);
     DDX_Control(exchange, IDC_FILE_PROGRESS, m_fileBar);
     DDX_Control(exchange, IDC_TOTAL_PROGRESS, m_totalBar);
+    DDX_Control(exchange, IDC_TOTAL_CAPTION, m_totalCaption);
     DDX_Control(exchange, IDC_LOG, m_log);
     DDX_Control(exchange, IDC_CLOSE_AFTER, m_closeAfter);
     DDX_Control(exchange, IDC_CANCEL_FINISH, m_cancelButton);
@@ -154,6 +156,7 @@ BOOL CProgressDlg::OnInitDialog()
 
     m_cancel = kCancelNone;
     m_finished = false;
+    m_counting = false;
     m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
     m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel};
     if (IsWipe())
@@ -211,6 +214,10 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
     case Progress:
         m_fileBar.SetPos(notice.filePercent);
         m_totalBar.SetPos(notice.totalPercent);
+        ShowCount(notice.count);
+        break;
+    case Counted:
+        ShowCount(notice.count);
         break;
     case FileStarted:
         AppendLogLine(false, L"Deleting file " + Shown(notice, 0));
@@ -220,14 +227,13 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
         AppendLogLine(false, L"Deleting folder " + Shown(notice, 0));
         m_pathLabel.SetWindowText(Shown(notice, 60).c_str());
         break;
-    case FolderRemoved:
-        AppendLogLine(false, L"Folder " + Shown(notice, 0) + L" deleted");
-        break;
-    case RootEmptied:
-        AppendLogLine(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
-        break;
-    case NameRemoved:
-        AppendLogLine(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
+    case ItemFinished:
+        if (notice.item.kind == ItemKind::Folder && notice.item.outcome == ItemOutcome::Erased)
+            AppendLogLine(false, L"Folder " + Shown(notice, 0) + L" deleted");
+        else if (notice.item.kind == ItemKind::DriveRoot && notice.item.outcome == ItemOutcome::Erased)
+            AppendLogLine(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
+        else if (notice.item.outcome == ItemOutcome::NamesRemoved)
+            AppendLogLine(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
         break;
     case Problem:
         return HandleProblem(notice);
@@ -245,10 +251,23 @@ void CProgressDlg::EndOfJob(bool completed)
         AppendLogLine(false, completed ? L"Deleting completed" : L"Deleting terminated");
     m_cancelButton.SetWindowText(L"Finish");
     m_finished = true;
+    ShowCount(JobCount{0, 0, true});
     m_fileBar.SetPos(100);
     m_totalBar.SetPos(100);
     if (m_closeAfter.GetCheck() == BST_CHECKED)
         PostMessage(kStartCloseTimer);
+}
+
+void CProgressDlg::ShowCount(const JobCount& count)
+{
+    if (count.complete && !m_counting)
+        return;
+    m_counting = !count.complete;
+    const std::wstring files = std::to_wstring(count.files);
+    m_totalCaption.SetWindowText(count.complete ? kTotalCaption
+                                                : (L"Counting\u2026 " + files + (count.files == 1 ? L" file, " : L" files, ")
+                                                   + ByteSize(count.bytes) + L" found")
+                                                      .c_str());
 }
 
 int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)

@@ -56,12 +56,16 @@ private:
     int32_t AskLocked(int32_t& remembered, const std::wstring& question, const std::wstring& retryLine,
                       const std::wstring& skippedLine);
     void EndOfJob(bool completed);
+    // "Counting…" with what the count found so far, until it ends; then the caption it had.
+    void ShowCount(const JobCount& count);
     void ToggleDetails();
 
     CancelFlag m_cancel{kCancelNone};
     EraseJob m_job = {};
     WipeJob m_wipeJob = {};
     CStatic m_pathLabel;
+    CStatic m_totalCaption;
+    bool m_counting = false;
     CProgressCtrl m_fileBar;
     CProgressCtrl m_totalBar;
     CRichEditCtrlEx m_log;

@@ -101,6 +101,8 @@ private:
                     WriteFile(rel + L"\\" + twin, false);
             } else if (kind <= 5) {
                 MakeFolder(rel + L"\\" + Name(L"d", twin), depth + 1);
+                if (!twin.empty())
+                    WriteFile(rel + L"\\" + twin, false);
             } else if (kind == 6 && !m_linked) {
                 // Spawns a program under Wine: one per case at most.
                 m_linked = true;
@@ -156,11 +158,6 @@ std::wstring Marker(const std::string& value)
 {
     const size_t end = value.compare(0, 1, "<") == 0 ? value.find('>') : std::string::npos;
     return end == std::string::npos ? L"" : std::wstring(value.begin(), value.begin() + end + 1);
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
 }
 
 TEST(GeneratedTreeTest, NothingOutsideTheNamedItemsChangesWhateverTheTreeAndSpelling)
