@@ -1,11 +1,13 @@
 #include "app/EraseConfirmation.h"
 
 #include "engine/TargetPath.h"
+#include "engine/TargetRules.h"
 #include "progress/ShortenPathForDisplay.h"
 #include "wipe/WipeJob.h"
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -25,110 +27,127 @@ bool Ask(HWND owner, const std::wstring& question, UINT style)
     return ::MessageBoxW(owner, question.c_str(), kCaption, MB_YESNO | style) == IDYES;
 }
 
-// Same names on the file systems the program erases on: letter case does not tell items apart.
-bool SameText(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength)
+bool IsLinkTarget(const ExactTarget& target)
 {
-    return ::CompareStringOrdinal(a, static_cast<int>(aLength), b, static_cast<int>(bLength), TRUE) == CSTR_EQUAL;
+    return target.kind == TargetKind::Link;
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
+// Every link named is said to go alone: the user may think of what it points to.
+std::wstring Question(const std::vector<ExactTarget>& targets)
 {
-    return SameText(a.c_str(), a.size(), b.c_str(), b.size());
-}
-
-// Whether `path` is `target` or lies below it; both exact, a folder with its final separator.
-// Asked for every pair of several thousand items, so it compares in place.
-bool IsWithin(const std::wstring& path, const std::wstring& target)
-{
-    if (target.back() != L'\\')
-        return SamePath(path, target);
-    const size_t folder = target.size() - 1;
-    return path.size() >= folder && SameText(path.c_str(), folder, target.c_str(), folder)
-           && (path.size() == folder || path[folder] == L'\\');
-}
-
-std::wstring Question(const std::vector<std::wstring>& targets)
-{
-    if (targets.size() == 1)
-        return L"Do you really want to delete " + ShortenPathForDisplay(260, targets.front()) + L" ?";
+    if (targets.size() == 1) {
+        const std::wstring shown = ShortenPathForDisplay(260, targets.front().path);
+        const std::wstring question = L"Do you really want to delete " + shown + L" ?";
+        if (!IsLinkTarget(targets.front()))
+            return question;
+        return question + L"\n\nIt is a link: only the link is removed, not what it points to.";
+    }
     std::wstring question = L"Do you really want to delete these " + std::to_wstring(targets.size()) + L" items?\n";
-    for (size_t i = 0; i < targets.size() && i < kNamedInQuestion; ++i)
-        question += L"\n" + ShortenPathForDisplay(80, targets[i]);
-    if (targets.size() > kNamedInQuestion)
+    for (size_t i = 0; i < targets.size() && i < kNamedInQuestion; ++i) {
+        question += L"\n" + ShortenPathForDisplay(80, targets[i].path);
+        if (IsLinkTarget(targets[i]))
+            question += L" (a link: only the link is removed)";
+    }
+    if (targets.size() > kNamedInQuestion) {
+        const auto links = std::count_if(targets.begin() + kNamedInQuestion, targets.end(), IsLinkTarget);
         question += L"\nand " + std::to_wstring(targets.size() - kNamedInQuestion) + L" more";
+        if (links)
+            question += L", " + std::to_wstring(links) + L" of them links (only the links are removed)";
+    }
     return question;
+}
+
+std::wstring RefusalText(const std::wstring& named, const std::wstring& target, TargetRefusal refusal)
+{
+    const std::wstring shown = ShortenPathForDisplay(260, target);
+    switch (refusal) {
+    case TargetRefusal::HoldsWindows:
+        return shown + L" holds the running Windows and cannot be erased: erasing it would wreck the system, and Windows "
+                       L"would stop it from completing.";
+    case TargetRefusal::InsideWindows:
+        return shown + L" is part of the running Windows and cannot be erased: erasing it would wreck the system.";
+    case TargetRefusal::StartsWindows:
+        return shown + L" is needed to start Windows or to page its memory and cannot be erased: erasing it would wreck "
+                       L"the system.";
+    case TargetRefusal::NotExamined:
+    case TargetRefusal::None:
+        break;
+    }
+    return L"Path " + named + L" cannot be examined, so nothing is erased";
+}
+
+const wchar_t* SharedFolderHolds(SharedFolder folder)
+{
+    switch (folder) {
+    case SharedFolder::ProgramFiles:
+        return L"the programs installed on this computer";
+    case SharedFolder::ProgramData:
+        return L"the settings and data of the programs on this computer";
+    case SharedFolder::Users:
+        return L"the files and settings of every user of this computer";
+    case SharedFolder::OwnProfile:
+    case SharedFolder::None:
+        break;
+    }
+    return L"your own documents, desktop and settings";
+}
+
+// A whole drive, or a folder Windows and its programs share: asked again, with No the default.
+bool ConfirmWhole(HWND owner, const ExactTarget& target, SharedFolder shared)
+{
+    const std::wstring shown = ShortenPathForDisplay(0, target.path);
+    if (IsVolumeRoot(target.path)) {
+        return Ask(owner,
+                   L"Everything on drive " + shown + L" will be erased: every file and folder on it, beyond recovery.\n\n"
+                       L"Do you really want to erase the whole drive " + shown + L"?",
+                   MB_ICONWARNING | MB_DEFBUTTON2);
+    }
+    return shared == SharedFolder::None
+           || Ask(owner,
+                  L"Everything in " + shown + L" will be erased: " + SharedFolderHolds(shared) + L", beyond recovery.\n\n"
+                      L"Do you really want to erase the whole folder " + shown + L"?",
+                  MB_ICONWARNING | MB_DEFBUTTON2);
 }
 
 } // namespace
 
-bool HoldsRunningWindows(const std::wstring& target)
-{
-    // The Windows folder's exact form, without its separator; asked once per run, not per item.
-    static const std::wstring windows = [] {
-        wchar_t folder[MAX_PATH];
-        const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
-        std::wstring exact;
-        if (length == 0 || length >= MAX_PATH || ResolveTarget(folder, exact) != TargetCheck::Exact)
-            return std::wstring();
-        exact.pop_back();
-        return exact;
-    }();
-    return !windows.empty() && IsWithin(windows, target);
-}
-
-std::vector<std::wstring> WithoutNestedTargets(const std::vector<std::wstring>& targets)
-{
-    std::vector<std::wstring> kept;
-    for (size_t i = 0; i < targets.size(); ++i) {
-        bool inside = false;
-        for (size_t j = 0; j < targets.size() && !inside; ++j) {
-            // Of two items named alike, the first stays.
-            inside = j != i && IsWithin(targets[i], targets[j])
-                     && (!SamePath(targets[i], targets[j]) || j < i);
-        }
-        if (!inside)
-            kept.push_back(targets[i]);
-    }
-    return kept;
-}
-
 bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vector<std::wstring>& targets)
 {
-    std::vector<std::wstring> exact;
-    for (const std::wstring& item : named) {
-        std::wstring target;
-        switch (ResolveTarget(item, target)) {
+    std::vector<ExactTarget> exact(named.size());
+    for (size_t i = 0; i < named.size(); ++i) {
+        switch (ResolveTarget(named[i], exact[i])) {
         case TargetCheck::Missing:
-            ShowError(owner, L"Path " + item + L" not exist");
+            ShowError(owner, L"Path " + named[i] + L" not exist");
             return false;
         case TargetCheck::NotAnItem:
-            ShowError(owner, L"Path " + item + L" is not a file or folder");
+            ShowError(owner, L"Path " + named[i] + L" is not a file or folder");
             return false;
         case TargetCheck::Exact:
             break;
         }
-        if (HoldsRunningWindows(target)) {
-            ShowError(owner, ShortenPathForDisplay(260, target)
-                                 + L" holds the running Windows and cannot be erased: erasing it would wreck the system, "
-                                   L"and Windows would stop it from completing.");
+    }
+    const std::vector<TargetPlace> places = PlaceTargets(exact, RunningSystemPlaces());
+    std::vector<ExactTarget> kept;
+    std::vector<SharedFolder> shared;
+    for (size_t i = 0; i < exact.size(); ++i) {
+        if (places[i].refusal != TargetRefusal::None) {
+            ShowError(owner, RefusalText(named[i], exact[i].path, places[i].refusal));
             return false;
         }
-        exact.push_back(target);
+        if (!places[i].erasedWithAnother) {
+            kept.push_back(exact[i]);
+            shared.push_back(places[i].shared);
+        }
     }
-    exact = WithoutNestedTargets(exact);
-    if (exact.empty() || !Ask(owner, Question(exact), MB_ICONQUESTION))
+    if (kept.empty() || !Ask(owner, Question(kept), MB_ICONQUESTION))
         return false;
-    for (const std::wstring& target : exact) {
-        if (!IsVolumeRoot(target))
-            continue;
-        const std::wstring drive = ShortenPathForDisplay(0, target);
-        if (!Ask(owner,
-                 L"Everything on drive " + drive + L" will be erased: every file and folder on it, beyond recovery.\n\n"
-                     L"Do you really want to erase the whole drive " + drive + L"?",
-                 MB_ICONWARNING | MB_DEFBUTTON2))
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (!ConfirmWhole(owner, kept[i], shared[i]))
             return false;
     }
-    targets = exact;
+    targets.clear();
+    for (const ExactTarget& target : kept)
+        targets.push_back(target.path);
     return true;
 }
 

@@ -1,11 +1,10 @@
 #include "app/TargetList.h"
 
 #include "engine/TargetPath.h"
+#include "handover/TargetListFile.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
-
-#include <cstring>
 
 namespace {
 
@@ -22,37 +21,17 @@ bool IsHandedOverList(const std::wstring& exact)
     if (exact.size() <= temp.size() || ::_wcsnicmp(exact.c_str(), temp.c_str(), temp.size()) != 0)
         return false;
     const std::wstring name = exact.substr(temp.size());
-    return name.find(L'\\') == std::wstring::npos && ::_wcsnicmp(name.c_str(), L"mvl", 3) == 0 && name.size() > 7
-           && ::_wcsicmp(name.c_str() + name.size() - 4, L".tmp") == 0;
+    return name.find(L'\\') == std::wstring::npos && IsTargetListName(name);
 }
 
 } // namespace
 
-bool ParseTargetList(const void* data, size_t size, std::vector<std::wstring>& paths)
-{
-    paths.clear();
-    if (size % sizeof(wchar_t) != 0)
-        return false;
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (size)
-        std::memcpy(&text[0], data, size);
-    size_t at = !text.empty() && text[0] == L'\uFEFF' ? 1 : 0;
-    while (at < text.size()) {
-        size_t end = text.find_first_of(L"\r\n", at);
-        if (end == std::wstring::npos)
-            end = text.size();
-        if (end > at)
-            paths.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return true;
-}
-
 bool TakeTargetList(const std::wstring& file, std::vector<std::wstring>& paths)
 {
-    std::wstring exact;
-    if (ResolveTarget(file, exact) != TargetCheck::Exact)
+    ExactTarget named;
+    if (ResolveTarget(file, named) != TargetCheck::Exact || named.kind != TargetKind::File)
         return false;
+    const std::wstring& exact = named.path;
     std::string bytes;
     {
         const UniqueFile list(::CreateFileW(exact.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -1,6 +1,6 @@
 #include "app/VantrelApp.h"
 
-#include "app/CLInfo.h"
+#include "app/CommandLine.h"
 #include "app/EraseConfirmation.h"
 #include "app/MethodChooser.h"
 #include "app/TargetList.h"
@@ -54,25 +54,35 @@ BOOL CVantrelApp::InitInstance()
     // until they are gone.
     RemoveWipeLeftovers();
 
-    CCLInfo commandLine;
-    ParseCommandLine(commandLine);
-    if (commandLine.m_wipeFree) {
+    // The arguments as given: an option-like one must not lose its "-" or "/" and become a path.
+    std::vector<std::wstring> arguments = SplitCommandLine(::GetCommandLineW());
+    if (!arguments.empty())
+        arguments.erase(arguments.begin());
+    ProgramCommand command;
+    std::wstring offending;
+    const CommandLineCheck check = ParseArguments(arguments, command, offending);
+    if (check != CommandLineCheck::Understood) {
+        ::MessageBoxW(::GetDesktopWindow(), UsageMessage(check, offending).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+        return FALSE;
+    }
+    if (command.wipeFree) {
         LeaveCurrentDirectory();
         std::wstring root;
-        if (ConfirmWipe(::GetDesktopWindow(), commandLine.m_strWipeDrive, root))
+        if (ConfirmWipe(::GetDesktopWindow(), command.wipeDrive, root))
             ChooseMethodAndRun({}, root);
         return FALSE;
     }
-    std::vector<std::wstring> named;
-    const std::wstring listFile = commandLine.GetListFile();
-    if (!listFile.empty()) {
-        if (!TakeTargetList(listFile, named) || named.empty()) {
-            ::MessageBoxW(::GetDesktopWindow(), (L"The list of items to delete " + listFile + L" cannot be read").c_str(),
-                          kErrorCaption, MB_OK | MB_ICONERROR);
+    // The items given one by one, then those of the list: one question and one job for all.
+    std::vector<std::wstring> named = command.named;
+    if (!command.listFile.empty()) {
+        std::vector<std::wstring> listed;
+        if (!TakeTargetList(command.listFile, listed) || listed.empty()) {
+            ::MessageBoxW(::GetDesktopWindow(),
+                          (L"The list of items to delete " + command.listFile + L" cannot be read").c_str(), kErrorCaption,
+                          MB_OK | MB_ICONERROR);
             return FALSE;
         }
-    } else if (!commandLine.GetPath().empty()) {
-        named.push_back(commandLine.GetPath());
+        named.insert(named.end(), listed.begin(), listed.end());
     }
 
     if (named.empty()) {

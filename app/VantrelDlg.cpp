@@ -153,9 +153,9 @@ void CVantrelDlg::RunErase(const std::vector<std::wstring>& confirmed)
     // Asked again: an item may have gone while the questions were open.
     std::vector<std::wstring> targets;
     for (const std::wstring& item : confirmed) {
-        std::wstring target;
+        ExactTarget target;
         if (ResolveTarget(item, target) == TargetCheck::Exact)
-            targets.push_back(target);
+            targets.push_back(target.path);
     }
     if (targets.empty())
         return;

@@ -35,9 +35,14 @@ int32_t Percent(ULONGLONG part, ULONGLONG whole)
 
 } // namespace
 
+const EraseMethodInfo& EraseMethodOf(int methodId)
+{
+    return kEraseMethods[IsKnownMethod(methodId) ? methodId - 1 : 0];
+}
+
 int PassCountOfMethod(int methodId)
 {
-    return kEraseMethods[IsKnownMethod(methodId) ? methodId - 1 : 0].passes;
+    return EraseMethodOf(methodId).passes;
 }
 
 std::unique_ptr<CEraseMethod> CreateEraseMethod(int methodId)

@@ -126,5 +126,6 @@ constexpr int kEraseMethodCount = 6;
 extern const EraseMethodInfo kEraseMethods[kEraseMethodCount];
 
 // Any id outside 1..6 selects the Gutmann method.
+const EraseMethodInfo& EraseMethodOf(int methodId);
 int PassCountOfMethod(int methodId);
 std::unique_ptr<CEraseMethod> CreateEraseMethod(int methodId);

@@ -1,6 +1,7 @@
 #include "engine/TargetPath.h"
 
-#include <windows.h>
+#include "engine/DirectoryListing.h"
+#include "win32/ScopedHandle.h"
 
 #include <cwctype>
 #include <vector>
@@ -174,7 +175,7 @@ bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirect
     return LongTargetPath(base + L"\\" + rest, baseDirectory, longPath);
 }
 
-TargetCheck ResolveTarget(const std::wstring& named, std::wstring& exact)
+TargetCheck ResolveTarget(const std::wstring& named, ExactTarget& target)
 {
     const BaseDirectoryOf systemBase = [](const std::wstring& prefix) {
         // Only a bare drive, a root or "." is asked for: the rules that rename items have no
@@ -189,15 +190,29 @@ TargetCheck ResolveTarget(const std::wstring& named, std::wstring& exact)
     std::wstring longPath;
     if (!LongTargetPath(named, systemBase, longPath))
         return TargetCheck::NotAnItem;
+    // Only a root ends with its separator here; anything else is read by its own name.
     const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return TargetCheck::Missing;
     if (attributes & FILE_ATTRIBUTE_DEVICE)
         return TargetCheck::NotAnItem;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && longPath.back() != L'\\')
-        longPath += L'\\';
-    exact = longPath;
+    if (!IsVolumeRoot(longPath) && IsLinkEntry(longPath, attributes))
+        target = {longPath, TargetKind::Link};
+    else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        target = {longPath.back() == L'\\' ? longPath : longPath + L'\\', TargetKind::Folder};
+    else
+        target = {longPath, TargetKind::File};
     return TargetCheck::Exact;
+}
+
+bool IsLinkEntry(const std::wstring& path, DWORD attributes)
+{
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    // An entry that cannot be listed counts as a link: nothing behind it is then touched.
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
+    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
 }
 
 bool IsVolumeRoot(const std::wstring& folder)

@@ -4,6 +4,8 @@
 // kept exactly as given. The Win32 rules would drop a trailing dot or space from a name, or make
 // a device of "NUL.txt": the file erased would then not be the one the user was asked about.
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
@@ -18,13 +20,31 @@ using BaseDirectoryOf = std::function<std::wstring(const std::wstring& prefix)>;
 bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirectory, std::wstring& longPath);
 
 enum class TargetCheck {
-    Exact,          // `exact` holds the target; a folder ends with "\"
+    Exact,          // the target holds what was named
     Missing,        // the path cannot be examined: it does not exist, or is out of reach
     NotAnItem,      // not a file or folder of a file system
 };
 
-// LongTargetPath against the process's current directories, then what the file system says.
-TargetCheck ResolveTarget(const std::wstring& named, std::wstring& exact);
+enum class TargetKind {
+    File,
+    Folder, // its path ends with "\"
+    // A junction, symbolic link or mount point, to a file or a folder: the target is the link
+    // alone. Its path never ends with "\", through which the system would reach what it points to.
+    Link,
+};
+
+struct ExactTarget {
+    std::wstring path;
+    TargetKind kind = TargetKind::File;
+};
+
+// LongTargetPath against the process's current directories, then what the file system says of
+// the item's own entry, read by its name without a final separator.
+TargetCheck ResolveTarget(const std::wstring& named, ExactTarget& target);
+
+// Whether the item `path` names (never with a final separator) is a link, by its own entry:
+// `attributes` as read by that name, and the tag its folder's listing gives.
+bool IsLinkEntry(const std::wstring& path, DWORD attributes);
 
 // "\\?\C:\" or "\\?\UNC\server\share\" (with or without the final separator, with or without the
 // prefix): a volume's root, which is never removed and never looked up.

@@ -34,8 +34,6 @@ std::wstring ExecutableBaseName()
 
 } // namespace
 
-void CCommandLineInfo::ParseParam(const wchar_t*, BOOL, BOOL) {}
-
 std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine)
 {
     std::vector<std::wstring> arguments;
@@ -86,20 +84,6 @@ std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine)
     }
 }
 
-void ParseCommandLineText(const wchar_t* commandLine, CCommandLineInfo& info)
-{
-    const std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        const wchar_t* param = arguments[i].c_str();
-        BOOL flag = FALSE;
-        if (*param == L'-' || *param == L'/') {
-            flag = TRUE;
-            ++param;
-        }
-        info.ParseParam(param, flag, i + 1 == arguments.size());
-    }
-}
-
 CWinApp::CWinApp(const wchar_t* appName)
     : m_pszAppName(nullptr), m_hInstance(::GetModuleHandleW(nullptr)),
       m_appName(appName ? appName : ExecutableBaseName())
@@ -117,11 +101,6 @@ CWinApp::~CWinApp()
 BOOL CWinApp::InitInstance()
 {
     return TRUE;
-}
-
-void CWinApp::ParseCommandLine(CCommandLineInfo& info)
-{
-    ParseCommandLineText(::GetCommandLineW(), info);
 }
 
 void CWinApp::SetRegistryKey(const wchar_t* key)

@@ -13,24 +13,12 @@
 
 class CWnd;
 
-// Receives the command line one argument at a time (CWinApp::ParseCommandLine).
-class CCommandLineInfo {
-public:
-    virtual ~CCommandLineInfo() = default;
-    // `param` without the one leading "-" or "/" that made `flag` TRUE; `last` is TRUE for the
-    // last argument.
-    virtual void ParseParam(const wchar_t* param, BOOL flag, BOOL last);
-};
-
 // The C run-time's rules: blanks and tabs separate arguments; double quotes group and are
 // removed; backslashes are literal except before a double quote, where 2n of them give n
 // and a quote that groups, 2n+1 give n and a literal quote; "" inside quotes is a literal
 // quote. The first argument (the program) ends at the next blank, or inside quotes at the
 // closing quote, and has no escapes.
 std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine);
-
-// Hands every argument after the program's name to info.ParseParam.
-void ParseCommandLineText(const wchar_t* commandLine, CCommandLineInfo& info);
 
 class CWinApp {
 public:
@@ -43,8 +31,6 @@ public:
 
     // The whole program of a dialog-based application: FALSE ends it.
     virtual BOOL InitInstance();
-
-    void ParseCommandLine(CCommandLineInfo& info);
 
     // Settings under HKEY_CURRENT_USER\Software\<key>\<application name>\<section>.
     void SetRegistryKey(const wchar_t* key);

@@ -157,6 +157,7 @@ BOOL CProgressDlg::OnInitDialog()
     m_cancel = kCancelNone;
     m_finished = false;
     m_counting = false;
+    m_jobBytes = 0;
     m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
     m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel};
     if (IsWipe())
@@ -195,6 +196,7 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
 {
     switch (notice.type) {
     case JobStarted:
+        WriteJobStarted(*m_events, {Kind(), ItemCount(), m_nMethodId});
         AppendLogLine(false, IsWipe() ? L"Starting to wipe the free space of " + m_wipeDrive : L"Starting to delete");
         break;
     case WipePhaseStarted: {
@@ -204,6 +206,8 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
         break;
     }
     case WipeFreeSpace:
+        if (notice.code == kFreeBeforeWipe)
+            m_jobBytes = FreeBytesOf(notice);
         AppendLogLine(false, (notice.code == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
                                  + Shown(notice, 0) + L": " + ByteSize(FreeBytesOf(notice)));
         break;
@@ -218,6 +222,8 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
         break;
     case Counted:
         ShowCount(notice.count);
+        if (notice.count.complete)
+            m_jobBytes = notice.count.bytes;
         break;
     case FileStarted:
         AppendLogLine(false, L"Deleting file " + Shown(notice, 0));
@@ -245,6 +251,8 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
 
 void CProgressDlg::EndOfJob(bool completed)
 {
+    WriteJobEnded(*m_events, {Kind(), ItemCount(), m_jobBytes, m_nMethodId,
+                              completed ? JobOutcome::Completed : JobOutcome::Terminated, L""});
     if (IsWipe())
         AppendLogLine(false, completed ? L"Wiping completed" : L"Wiping terminated");
     else

@@ -6,6 +6,7 @@
 #include "engine/CancelFlag.h"
 #include "engine/EraseJob.h"
 #include "engine/EraseNotice.h"
+#include "eventlog/JobEvents.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "progress/RichEditCtrlEx.h"
@@ -26,6 +27,8 @@ public:
     // Set instead of the targets for a wipe of this drive's free space ("E:\").
     std::wstring m_wipeDrive;
     int m_nMethodId = 1;
+    // Where the job's start and end events go (the Application log); set before DoModal.
+    EventWriter* m_events = &m_applicationLog;
 
     // The job's notice callback. Runs on the worker thread; reaches the windows by messages.
     static int32_t OnNotice(EraseNotice* notice);
@@ -58,8 +61,14 @@ private:
     void EndOfJob(bool completed);
     // "Counting…" with what the count found so far, until it ends; then the caption it had.
     void ShowCount(const JobCount& count);
+    JobKind Kind() const { return IsWipe() ? JobKind::FreeSpaceWipe : JobKind::Erase; }
+    size_t ItemCount() const { return IsWipe() ? 1 : m_targets.size(); }
     void ToggleDetails();
 
+    ApplicationEventLog m_applicationLog;
+    // What a wipe overwrites: the free space it found; what an erase job counted, once its count
+    // has ended.
+    ULONGLONG m_jobBytes = 0;
     CancelFlag m_cancel{kCancelNone};
     EraseJob m_job = {};
     WipeJob m_wipeJob = {};

@@ -9,18 +9,8 @@ count=${1:-100000}
 install_missing_packages
 build_arch x86_64
 name=morvane-bench-tree
-folder="$WINEPREFIX/drive_c/$name"
-cleanup() {
-    rm -rf "$folder"
-    stop_wine
-    stop_display
-}
-trap cleanup EXIT
-ensure_display
-start_wine
-rm -rf "$folder"
-mkdir -p "$folder"
-(cd "$folder" && seq -f 'entry %06g.txt' 1 "$count" | xargs -d '\n' touch)
+start_bench_folder "$name"
+(cd "$BENCH_FOLDER" && seq -f 'entry %06g.txt' 1 "$count" | xargs -d '\n' touch)
 
 results=$("$ROOT/scripts/wine-exec" x86_64 "$BUILD/x86_64/bin/TreeBench.exe" "$name" | tr -d '\r')
 anchor=$(echo "$results" | awk '$1 == "RESULT" && $2 == "bare-scan" { print $3 }')

@@ -5,10 +5,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(
-    cmake ninja-build
+    cmake ninja-build g++
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     googletest
-    nsis
+    nsis wixl
     ntfs-3g sleuthkit
     python3
     wine wine64 wine32:i386
@@ -40,16 +40,47 @@ build_arch() {
     cmake --build "$BUILD/$arch"
 }
 
-# The two setups, from both build trees: MorvaneSetup.exe for every Windows, and
-# MorvaneSetup-x64.exe for 64-bit Windows only (which runs where 32-bit programs cannot).
+# The setups, from both build trees: MorvaneSetup.exe for every Windows and MorvaneSetup-x64.exe
+# for 64-bit Windows only (which runs where 32-bit programs cannot), and the Windows Installer
+# packages Morvane-x64.msi and Morvane-x86.msi. next/Morvane-x64.msi is the same package with a
+# higher version, with which the tests upgrade.
+# One product for both kinds of package: each refuses to install over the other's installation.
+MORVANE_UPGRADE_CODE="{5B0E2C4A-7D1F-4E36-9A58-2F6C1B7D3E90}"
 build_setup() {
     log "building the setups"
-    local target out
+    local generated="$BUILD/setup" version target out
+    mkdir -p "$generated" "$BUILD/next"
+    # The extension's registration for the setups, from its registrar script, by a tool of the
+    # build machine's own that reads it with the extension's own parser.
+    g++ -std=c++17 -O1 -I"$ROOT" -o "$generated/registration-rows" \
+        "$ROOT/installer/RegistrationRows.cpp" "$ROOT/com/RegistrarScript.cpp"
+    "$generated/registration-rows" nsis "$ROOT/resources/MorvaneExt.rgs" >"$generated/ExtensionRows.nsh"
+    "$generated/registration-rows" wix "$ROOT/resources/MorvaneExt.rgs" '[#MorvaneExt.dll]' >"$generated/ExtensionRows.wxi"
+    "$generated/registration-rows" wix "$ROOT/resources/MorvaneExt.rgs" '[#MorvaneExt32.dll]' >"$generated/ExtensionRows32.wxi"
     for target in x86-unicode:MorvaneSetup amd64-unicode:MorvaneSetup-x64; do
         out="$BUILD/${target#*:}.exe"
         makensis -V2 -WX -DTARGET="${target%%:*}" -DI686_BIN="$BUILD/i686/bin" -DX86_64_BIN="$BUILD/x86_64/bin" \
+            -DUPGRADE_CODE="$MORVANE_UPGRADE_CODE" -DREGISTRATION="$generated/ExtensionRows.nsh" \
             -DOUTFILE="$out" "$ROOT/installer/MorvaneSetup.nsi" >&2
     done
+    version=$(sed -n 's/^#define MORVANE_VERSION_TEXT "\(.*\)"$/\1/p' "$BUILD/x86_64/resources/Version.h")
+    build_msi x64 "$version" "$BUILD/Morvane-x64.msi"
+    build_msi x86 "$version" "$BUILD/Morvane-x86.msi"
+    # Windows Installer compares the first three numbers only.
+    build_msi x64 "$(echo "$version" | awk -F. '{ printf "%d.%d.%d.%d", $1, $2, $3 + 1, $4 }')" "$BUILD/next/Morvane-x64.msi"
+}
+
+# build_msi x64|x86 VERSION OUTPUT
+build_msi() {
+    local arch=$1 bin=x86_64/bin
+    [ "$arch" = x64 ] || bin=i686/bin
+    rm -f "$3"
+    # wixl takes the binaries' paths relative to the folder it runs in, and warns about its own
+    # internals on the way.
+    (cd "$BUILD" && wixl -a "$arch" -D Arch="$arch" -D Version="$2" -D UpgradeCode="$MORVANE_UPGRADE_CODE" \
+        -D Bin="$bin" -D Bin32=i686/bin -I "$BUILD/setup" -o "$3" "$ROOT/installer/Morvane.wxs" 2>&1 |
+        grep -v -e 'CRITICAL' -e '^$' >&2 || true)
+    [ -s "$3" ]
 }
 
 export WINEPREFIX="$BUILD/wine"
@@ -108,15 +139,17 @@ ensure_wine_prefix() {
     wineserver -w
 }
 
-# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and a
-# second letter for the same folder: one place under two names.
+# A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and
+# the same folder through another drive letter (Wine's drive for the whole file system). A
+# second drive letter for the Windows folder, as a user could map one.
 export MORVANE_TEST_DRIVE=R:
-export MORVANE_TEST_DRIVE_ALIAS=S:
+export MORVANE_TEST_DRIVE_ALIAS="Z:$BUILD/test-drive"
+export MORVANE_WINDOWS_DRIVE=W:
 map_test_drive() {
     rm -rf "$BUILD/test-drive"
     mkdir -p "$BUILD/test-drive"
     ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
-    ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/s:"
+    ln -sfn ../drive_c/windows "$WINEPREFIX/dosdevices/w:"
 }
 
 # One server for the whole run, with the desktop and services started before any test, so
@@ -244,6 +277,18 @@ map_free_drive_letter() {
     done
     echo "no free drive letter in $WINEPREFIX/dosdevices" >&2
     return 1
+}
+
+# For a benchmark on a folder right below drive C: of the tests' prefix (named $1): starts the
+# display and Wine with the folder made empty, and removes it and stops both on exit. Sets
+# BENCH_FOLDER.
+start_bench_folder() {
+    BENCH_FOLDER="$WINEPREFIX/drive_c/$1"
+    trap 'rm -rf "$BENCH_FOLDER"; stop_wine; stop_display' EXIT
+    ensure_display
+    start_wine
+    rm -rf "$BENCH_FOLDER"
+    mkdir -p "$BENCH_FOLDER"
 }
 
 # Arithmetic with fractions, and the seconds a command takes; for the benchmarks.

@@ -1,5 +1,6 @@
 #include "shellext/MorvaneShlExt.h"
 
+#include "handover/TargetListFile.h"
 #include "shellext/DropFiles.h"
 #include "win32/GlobalLock.h"
 #include "win32/StgMedium.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const wchar_t kListPrefix[] = L"mvl";
 const wchar_t kDeleteItem[] = L"Delete by Kestrium";
 const wchar_t kWipeItem[] = L"Wipe free space by Kestrium";
 // Command offsets of the items.
@@ -104,18 +104,16 @@ std::wstring Quoted(const std::wstring& argument)
 }
 
 // Many paths would not fit a command line (32,767 characters): they go to the program in a list
-// file of the user's temporary folder, UTF-16 with a byte-order mark, one path per line, which
-// the program reads and deletes. Empty where the list could not be written.
+// file of the user's temporary folder, which the program reads and deletes. Empty where the list
+// could not be written.
 std::wstring WriteTargetList(const std::vector<std::wstring>& paths)
 {
     wchar_t folder[MAX_PATH + 1];
     wchar_t file[MAX_PATH];
     const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH || !::GetTempFileNameW(folder, kListPrefix, 0, file))
+    if (length == 0 || length > MAX_PATH || !::GetTempFileNameW(folder, kTargetListPrefix, 0, file))
         return std::wstring();
-    std::wstring text = L"\uFEFF";
-    for (const std::wstring& path : paths)
-        text += path + L"\r\n";
+    const std::wstring text = FormatTargetList(paths);
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     DWORD written = 0;
     bool complete = false;

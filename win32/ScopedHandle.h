@@ -119,6 +119,13 @@ struct GlobalMemoryTraits {
     static void Close(Handle h) noexcept { ::GlobalFree(h); }
 };
 
+// RegisterEventSourceW: failure is NULL.
+struct EventSourceTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { ::DeregisterEventSource(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFile = ScopedHandle<FileHandleTraits>;
 using UniqueFindHandle = ScopedHandle<FindHandleTraits>;
@@ -131,3 +138,4 @@ using UniqueImageList = ScopedHandle<ImageListTraits>;
 using UniqueModule = ScopedHandle<ModuleTraits>;
 using UniqueMenu = ScopedHandle<MenuTraits>;
 using UniqueGlobal = ScopedHandle<GlobalMemoryTraits>;
+using UniqueEventSource = ScopedHandle<EventSourceTraits>;

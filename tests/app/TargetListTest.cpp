@@ -1,6 +1,6 @@
-// The list of targets handed over by the Explorer extension, read back.
+// The hand-over list, as the extension writes it and the program reads it back.
 
-#include "app/TargetList.h"
+#include "handover/TargetListFile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +14,22 @@ std::vector<std::wstring> Parse(const std::wstring& text, size_t cut = 0)
     return paths;
 }
 
-TEST(TargetListTest, OnePathPerLineWhateverTheLineEnds)
+TEST(TargetListTest, WhatIsWrittenIsReadBackWhole)
 {
-    EXPECT_EQ((std::vector<std::wstring>{L"C:\\a b.txt", L"C:\\c. ", L"\\\\srv\\share\\d"}),
-              Parse(L"\uFEFFC:\\a b.txt\r\nC:\\c. \n\r\n\\\\srv\\share\\d"));
-    EXPECT_EQ((std::vector<std::wstring>{L"C:\\x"}), Parse(L"C:\\x\r\n"));
-    EXPECT_EQ(std::vector<std::wstring>{}, Parse(L"\uFEFF"));
+    const std::vector<std::wstring> paths = {L"C:\\a b.txt", L"C:\\c. ", L"\\\\srv\\share\\d", L"D:\\\u00e9t\u00e9\\x"};
+    EXPECT_EQ(paths, Parse(FormatTargetList(paths)));
+    EXPECT_EQ(std::vector<std::wstring>{}, Parse(FormatTargetList({})));
+    // Lists written by other hands: bare line feeds and empty lines.
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\x", L"C:\\y"}), Parse(L"C:\\x\n\r\nC:\\y"));
     // Half a character is no UTF-16 text.
     EXPECT_EQ(std::vector<std::wstring>{L"<refused>"}, Parse(L"C:\\x", 1));
+    // Only the names GetTempFileNameW gives the extension's lists.
+    const std::wstring prefix = kTargetListPrefix;
+    for (const std::wstring& name : {prefix + L"1A2F.TMP", prefix + L"b.tmp"})
+        EXPECT_TRUE(IsTargetListName(name));
+    for (const std::wstring& name : {prefix + L".tmp", prefix + L"notes.tmp", prefix + L"12345.tmp", L"x" + prefix + L"1.tmp",
+                                     prefix + L"1.txt"})
+        EXPECT_FALSE(IsTargetListName(name));
 }
 
 } // namespace

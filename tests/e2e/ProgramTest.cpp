@@ -1,11 +1,13 @@
 // The real program, started as Explorer or the user starts it, and used as a user would.
 
 #include "com/ComPtr.h"
+#include "handover/TargetListFile.h"
 #include "resources/resource.h"
 #include "shellext/MorvaneShlExtClsid.h"
 #include "tests/shellext/DropDataObject.h"
 #include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/Gui.h"
+#include "tests/support/HolderProcess.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/Links.h"
 #include "tests/support/RegistryState.h"
@@ -45,9 +47,10 @@ protected:
 
     // Confirms with Yes, picks the method in the chooser and presses OK, waits for the end of
     // the job and presses "Finish". The chooser's preselected index goes to `offered`, the job's
-    // log to `log`.
+    // log to `log`; with `problems`, every error the job asks about is skipped and its text kept.
     static void ConfirmChooseAndFinish(ProgramRun& program, int methodIndex, int* offered = nullptr,
-                                       std::wstring* log = nullptr, const wchar_t* progressCaption = L"Deleting ...")
+                                       std::wstring* log = nullptr, const wchar_t* progressCaption = L"Deleting ...",
+                                       std::vector<std::wstring>* problems = nullptr)
     {
         HWND confirm = program.Window(L"Tarnwick");
         ASSERT_TRUE(confirm);
@@ -61,7 +64,15 @@ protected:
         PressButton(chooser, IDOK);
         HWND progress = program.Window(progressCaption);
         ASSERT_TRUE(progress);
-        ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        ASSERT_TRUE(WaitUntil([&] {
+            HWND problem = problems ? WaitForWindow(L"Tarnwick :: ERROR", program.Pid(), 0) : nullptr;
+            if (problem) {
+                problems->push_back(MessageBoxText(problem));
+                PressButton(problem, IDOK);
+                WaitForClose(problem);
+            }
+            return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish";
+        }));
         if (log)
             *log = ItemText(progress, IDC_LOG);
         PressButton(progress, IDC_CANCEL_FINISH);
@@ -128,7 +139,42 @@ struct HostileTarget {
     const wchar_t* currentFolder;            // below the folder: the program's current directory
     std::vector<std::wstring> erased;        // what goes, the named item first; none: refused
     const wchar_t* logLine = nullptr;        // a line the job's log must hold
+    const wchar_t* said = nullptr;           // part of the question, or of the refusal ("{}": the folder)
+    const wchar_t* more = nullptr;           // a second argument ("{}": the folder)
+    const wchar_t* link = nullptr;           // a named link: it goes, or the job asks about it, and only it
 };
+
+std::wstring WindowsFolder()
+{
+    wchar_t folder[MAX_PATH];
+    return std::wstring(folder, ::GetSystemWindowsDirectoryW(folder, MAX_PATH));
+}
+
+// The Windows folder through a second drive letter where ./scripts/test.sh maps one, else as it is.
+std::wstring WindowsDrive()
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_WINDOWS_DRIVE");
+    return drive ? std::wstring(drive) + L"\\" : WindowsFolder() + L"\\";
+}
+
+std::wstring WithFolder(const wchar_t* text, const TempDir& dir)
+{
+    std::wstring result = text ? text : L"";
+    for (size_t at; (at = result.find(L"{}")) != std::wstring::npos;)
+        result.replace(at, 2, dir.Path());
+    return result;
+}
+
+// A folder with a file, and a link to it in "d": "d\lnk".
+std::wstring LinkToOutside(const TempDir& d)
+{
+    Put(d, L"out");
+    Put(d, L"out\\keep.txt", "behind the link");
+    Put(d, L"d");
+    Put(d, L"d\\f.txt", "f");
+    MakeFolderLink(d / L"d\\lnk", d / L"out");
+    return d / L"d\\lnk";
+}
 
 const std::wstring kDeep = std::wstring(100, L'x') + L"\\" + std::wstring(100, L'y') + L"\\" + std::wstring(100, L'z');
 
@@ -173,7 +219,57 @@ const HostileTarget kHostileTargets[] = {
      nullptr, {}},
     {"reserved name made through the long form", [](const TempDir& d) { return Put(d, L"COM1", "com"); }, nullptr, {}},
     {"stream of a file", [](const TempDir& d) { return Put(d, L"s.txt", "s") + L":hidden"; }, nullptr, {}},
+    {"link named alone", LinkToOutside, nullptr, {L"d\\lnk"}, nullptr,
+     L"Do you really want to delete {}\\d\\lnk ?\n\nIt is a link: only the link is removed, not what it points to.",
+     nullptr, L"d\\lnk"},
+    {"link named with a final separator", [](const TempDir& d) { return LinkToOutside(d) + L"\\"; }, nullptr,
+     {L"d\\lnk"}, nullptr, L"It is a link: only the link is removed", nullptr, L"d\\lnk"},
+    {"link among several items, each a plain argument", LinkToOutside, nullptr, {L"d\\lnk", L"d\\f.txt"}, nullptr,
+     L"Do you really want to delete these 2 items?\n\n{}\\d\\lnk (a link: only the link is removed)\n{}\\d\\f.txt",
+     L"{}\\d\\f.txt", L"d\\lnk"},
+    // Not below system32, which a 32-bit program sees elsewhere.
+    {"a folder inside Windows", [](const TempDir&) { return WindowsFolder() + L"\\inf"; }, nullptr, {},
+     nullptr, L"is part of the running Windows and cannot be erased"},
+    {"the Windows folder in upper case",
+     [](const TempDir&) {
+         std::wstring upper = WindowsFolder();
+         ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+         return upper;
+     },
+     nullptr, {}, nullptr, L"holds the running Windows and cannot be erased"},
+    {"a folder inside Windows by its short name",
+     [](const TempDir&) {
+         wchar_t s[MAX_PATH];
+         return std::wstring(s, ::GetShortPathNameW((WindowsFolder() + L"\\Globalization").c_str(), s, MAX_PATH));
+     },
+     nullptr, {}, nullptr, L"is part of the running Windows and cannot be erased"},
+    {"the Windows folder through a second drive letter", [](const TempDir&) { return WindowsDrive(); }, nullptr, {}, nullptr,
+     L"holds the running Windows and cannot be erased"},
+    {"inside Windows through a second drive letter", [](const TempDir&) { return WindowsDrive() + L"system32\\drivers"; },
+     nullptr, {}, nullptr, L"is part of the running Windows and cannot be erased"},
+    {"unknown option that a file is named like",
+     [](const TempDir& d) { Put(d, L"draft.txt", "draft"); return std::wstring(L"-draft.txt"); }, nullptr, {}, nullptr,
+     L"\"-draft.txt\" is not an option.\n\nUsage: Morvane.exe"},
+    {"unknown option after a path", [](const TempDir& d) { Put(d, L"q"); return Put(d, L"x.txt", "x"); }, nullptr, {}, nullptr,
+     L"\"/q\" is not an option.", L"/q"},
+    {"two plain arguments",
+     [](const TempDir& d) {
+         Put(d, L"d");
+         Put(d, L"d\\two.txt", "2");
+         Put(d, L"d\\kept.txt", "k");
+         return Put(d, L"d\\one.txt", "1");
+     },
+     nullptr, {L"d\\one.txt", L"d\\two.txt"}, nullptr,
+     L"Do you really want to delete these 2 items?\n\n{}\\d\\one.txt\n{}\\d\\two.txt", L"{}\\d\\two.txt"},
 };
+
+// The tree without a link and what is reached through it.
+std::map<std::wstring, std::string> Without(std::map<std::wstring, std::string> tree, const wchar_t* link)
+{
+    for (auto at = tree.begin(); link && at != tree.end();)
+        at = at->first == link || at->first.rfind(std::wstring(link) + L"\\", 0) == 0 ? tree.erase(at) : std::next(at);
+    return tree;
+}
 
 TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
 {
@@ -181,30 +277,47 @@ TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
         SCOPED_TRACE(target.name);
         TempDir dir;
         const std::wstring named = target.make(dir);
-        std::map<std::wstring, std::string> expected = TreeSnapshot(dir.Path());
-        ProgramRun program(L"\"" + named + L"\"", L"", target.currentFolder ? dir / target.currentFolder : dir.Path());
+        std::map<std::wstring, std::string> expected = Without(TreeSnapshot(dir.Path()), target.link);
+        const std::wstring said = WithFolder(target.said, dir);
+        ProgramRun program(Quoted(named) + (target.more ? L" " + Quoted(WithFolder(target.more, dir)) : L""), L"",
+                           target.currentFolder ? dir / target.currentFolder : dir.Path());
         if (target.erased.empty()) {
             HWND box = program.Window(L"Tarnwick :: Error");
             ASSERT_TRUE(box);
-            EXPECT_EQ(L"Path " + named + L" is not a file or folder", MessageBoxText(box));
+            const std::wstring text = MessageBoxText(box);
+            if (target.said) {
+                EXPECT_NE(std::wstring::npos, text.find(said)) << std::string(text.begin(), text.end());
+            } else {
+                EXPECT_EQ(L"Path " + named + L" is not a file or folder", text);
+            }
             PressButton(box, IDOK);
             EXPECT_TRUE(program.HasEnded());
         } else {
             const std::wstring shown = dir / target.erased.front();
             HWND confirm = program.Window(L"Tarnwick");
             ASSERT_TRUE(confirm);
-            if (shown.size() <= 260) {
-                EXPECT_EQ(L"Do you really want to delete " + shown + L" ?", MessageBoxText(confirm));
+            const std::wstring question = MessageBoxText(confirm);
+            if (target.said) {
+                EXPECT_NE(std::wstring::npos, question.find(said)) << std::string(question.begin(), question.end());
+            } else if (shown.size() <= 260) {
+                EXPECT_EQ(L"Do you really want to delete " + shown + L" ?", question);
             }
             std::wstring log;
-            ConfirmChooseAndFinish(program, 3, nullptr, &log);
+            std::vector<std::wstring> problems;
+            ConfirmChooseAndFinish(program, 3, nullptr, &log, L"Deleting ...", &problems);
             if (target.logLine) {
                 EXPECT_NE(std::wstring::npos, log.find(target.logLine)) << std::string(log.begin(), log.end());
+            }
+            // Where the file system only imitates links, the link stays, and the log says so
+            // without a question.
+            EXPECT_TRUE(problems.empty());
+            if (target.link) {
+                EXPECT_TRUE(!PathExists(dir / target.link) || log.find(L"not removed") != std::wstring::npos);
             }
             for (const std::wstring& gone : target.erased)
                 expected.erase(gone);
         }
-        EXPECT_EQ(expected, TreeSnapshot(dir.Path()));
+        EXPECT_EQ(expected, Without(TreeSnapshot(dir.Path()), target.link));
     }
 }
 
@@ -285,7 +398,8 @@ TEST_F(ProgramTest, TwoThousandItemsAreHandedOverWhole)
         selection.push_back(m_dir.WriteFile(L"item " + std::to_wstring(i) + L".txt", "x"));
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    const std::vector<std::wstring> lists = FolderNames(temp, L"mvl*.tmp");
+    const std::wstring listPattern = std::wstring(kTargetListPrefix) + L"*.tmp";
+    const std::vector<std::wstring> lists = FolderNames(temp, listPattern.c_str());
 
     const ExplorerSelection explorer(selection);
     std::unique_ptr<ProgramRun> program;
@@ -297,7 +411,7 @@ TEST_F(ProgramTest, TwoThousandItemsAreHandedOverWhole)
     PressButton(confirm, IDNO);
     EXPECT_TRUE(program->HasEnded());
     // The list was read and is gone; nothing else changed.
-    EXPECT_EQ(lists, FolderNames(temp, L"mvl*.tmp"));
+    EXPECT_EQ(lists, FolderNames(temp, listPattern.c_str()));
     EXPECT_EQ(2000u, FolderNames(m_dir.Path()).size());
 }
 
@@ -377,6 +491,21 @@ TEST_F(ProgramTest, WipeFreeSpaceFromTheCommandLine)
     ULARGE_INTEGER freeAfter;
     ASSERT_TRUE(::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &freeAfter));
     EXPECT_EQ(free.QuadPart, freeAfter.QuadPart);
+}
+
+// Without it, a 32-bit program run by a standard user is virtualised: its writes under Program
+// Files or Windows go to a copy of the user's own, and an erase there would erase the copy.
+TEST(ProgramManifestTest, ProgramRunsAsInvokedWithoutVirtualisation)
+{
+    const UniqueModule program(::LoadLibraryExW((ExecutableDirectory() + L"Morvane.exe").c_str(), nullptr,
+                                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    const HRSRC found = program ? ::FindResourceW(program.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
+    ASSERT_TRUE(found);
+    const std::string manifest(static_cast<const char*>(::LockResource(::LoadResource(program.Get(), found))),
+                               ::SizeofResource(program.Get(), found));
+    const size_t trust = manifest.find("<trustInfo");
+    const size_t level = manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>");
+    EXPECT_TRUE(trust != std::string::npos && level > trust && level < manifest.find("</trustInfo>")) << manifest;
 }
 
 TEST_F(ProgramTest, MissingPathIsReportedAndNothingChanges)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 #include <random>
 #include <sstream>
@@ -178,7 +179,8 @@ TEST(GeneratedTreeTest, NothingOutsideTheNamedItemsChangesWhateverTheTreeAndSpel
     for (unsigned seed = firstSeed; seed != firstSeed + kCases; ++seed) {
         const std::wstring root = base + L"\\" + std::to_wstring(seed);
         ::CreateDirectoryW(root.c_str(), nullptr);
-        const std::wstring aliasRoot = drive && alias ? alias + root.substr(2) : L"";
+        std::wstring aliasRoot = drive && alias ? alias + root.substr(2) : L"";
+        std::replace(aliasRoot.begin(), aliasRoot.end(), L'/', L'\\');
         RandomTree tree(seed, root);
         const std::vector<std::wstring>& items = tree.Make();
         const std::map<std::wstring, std::string> before = TreeSnapshot(root);
@@ -191,9 +193,9 @@ TEST(GeneratedTreeTest, NothingOutsideTheNamedItemsChangesWhateverTheTreeAndSpel
             named.push_back(item);
             for (unsigned spellings = 1 + pick() % 2; spellings > 0; --spellings) {
                 const std::wstring spelled = tree.Spell(item, aliasRoot);
-                std::wstring exact;
+                ExactTarget exact;
                 ASSERT_EQ(TargetCheck::Exact, ResolveTarget(spelled, exact)) << "seed " << seed << ": " << Narrow(spelled);
-                targets.push_back(exact);
+                targets.push_back(exact.path);
             }
         }
 

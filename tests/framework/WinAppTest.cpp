@@ -45,46 +45,6 @@ TEST(WinAppTest, SplitCommandLineFollowsTheRunTimeRules)
     EXPECT_EQ((Arguments{L"C:\\dir\\", L"a"}), SplitCommandLine(L"\"C:\\dir\\\" a"));
 }
 
-struct Param {
-    std::wstring text;
-    BOOL flag;
-    BOOL last;
-    bool operator==(const Param& other) const
-    {
-        return text == other.text && flag == other.flag && last == other.last;
-    }
-};
-
-class RecordingInfo : public CCommandLineInfo {
-public:
-    void ParseParam(const wchar_t* param, BOOL flag, BOOL last) override { m_params.push_back({param, flag, last}); }
-    std::vector<Param> m_params;
-};
-
-TEST(WinAppTest, ParseParamGetsEachArgumentWithoutOneLeadingDashOrSlash)
-{
-    struct Case {
-        const wchar_t* line;
-        std::vector<Param> expected;
-    };
-    const Case cases[] = {
-        {L"prog", {}},
-        {L"prog \"C:\\a b\\c.txt\"", {{L"C:\\a b\\c.txt", FALSE, TRUE}}},
-        {L"prog x.txt y.txt", {{L"x.txt", FALSE, FALSE}, {L"y.txt", FALSE, TRUE}}},
-        {L"prog /C:\\tmp\\f.txt", {{L"C:\\tmp\\f.txt", TRUE, TRUE}}},
-        {L"prog -", {{L"", TRUE, TRUE}}},
-        {L"prog \"\"", {{L"", FALSE, TRUE}}},
-        {L"prog --x //y", {{L"-x", TRUE, FALSE}, {L"/y", TRUE, TRUE}}},
-        {L"prog \"-a b\"", {{L"a b", TRUE, TRUE}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "line: " << std::string(c.line, c.line + wcslen(c.line)));
-        RecordingInfo info;
-        ParseCommandLineText(c.line, info);
-        EXPECT_TRUE(info.m_params == c.expected) << info.m_params.size() << " parameters";
-    }
-}
-
 const wchar_t kTestRoot[] = L"Software\\MorvaneFrameworkTest";
 
 class ProfileTest : public testing::Test {
@@ -212,7 +172,6 @@ TEST_F(ProbeTest, EntryPointPreparesTheApplicationAndEndsWhenInitInstanceReturns
     EXPECT_EQ(std::vector<std::wstring>{std::to_wstring(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)},
               LinesStartingWith(run, L"errormode "));
     EXPECT_EQ(std::vector<std::wstring>{L"1"}, LinesStartingWith(run, L"instance "));
-    EXPECT_EQ((std::vector<std::wstring>{L"10 first", L"01 C:\\a b\\c.txt"}), LinesStartingWith(run, L"param "));
 
     ::SetEnvironmentVariableW(L"MORVANE_PROBE_QUIT", L"7");
     ProbeRun looping;

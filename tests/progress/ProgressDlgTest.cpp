@@ -42,6 +42,27 @@ HWND WaitForPrompt(DWORD timeoutMs = kGuiPatienceMs)
     return found;
 }
 
+// The job's events, each as Event Viewer words it from the program's message table.
+class RecordedEvents : public EventWriter {
+public:
+    void Write(WORD type, DWORD messageId, const std::vector<std::wstring>& inserts) override
+    {
+        std::vector<DWORD_PTR> arguments;
+        for (const std::wstring& insert : inserts)
+            arguments.push_back(reinterpret_cast<DWORD_PTR>(insert.c_str()));
+        wchar_t* text = nullptr;
+        ::FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                         nullptr, messageId, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                         reinterpret_cast<LPWSTR>(&text), 0, reinterpret_cast<va_list*>(arguments.data()));
+        std::wstring event = std::to_wstring(type) + L" " + std::to_wstring(messageId) + L": " + (text ? text : L"(no text)");
+        ::LocalFree(text);
+        event.erase(event.find_last_not_of(L"\r\n") + 1);
+        events.push_back(event);
+    }
+
+    std::vector<std::wstring> events;
+};
+
 class ProgressDlgTest : public ::testing::Test {
 protected:
     ProgressDlgTest()
@@ -59,6 +80,7 @@ protected:
         CProgressDlg dialog;
         dialog.m_targets = {target};
         dialog.m_nMethodId = methodId;
+        dialog.m_events = &m_events;
         std::thread driver([&] {
             HWND progress = WaitForWindow(kProgressCaption, ::GetCurrentProcessId());
             if (!progress)
@@ -117,8 +139,20 @@ protected:
         return value;
     }
 
+    // What a job on one item with the method "Pseudorandom Data" tells the event log: the bytes
+    // are the job's once its count has ended.
+    static std::vector<std::wstring> OneItemEvents(const wchar_t* endType, const wchar_t* outcome, const wchar_t* bytes)
+    {
+        const std::wstring items = L"\r\nItems: 1\r\n";
+        const std::wstring method = L"Method: Pseudorandom Data (1 pass)";
+        return {L"4 1: Erase started." + items + method,
+                std::wstring(endType) + L" 2: Erase ended: " + outcome + L"." + items + L"Bytes: " + bytes + L"\r\n"
+                    + method + L"\r\nReport: none"};
+    }
+
     TempDir m_dir;
     std::wstring m_log; // the log's text at the end of the job, one line per "\n"
+    RecordedEvents m_events;
 };
 
 TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
@@ -160,6 +194,7 @@ TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
                                   + L" deleted\nDeleting completed\n";
     EXPECT_EQ(expected, m_log);
     EXPECT_EQ(0u, StoredCloseAfter());
+    EXPECT_EQ(OneItemEvents(L"4", L"completed", L"100000"), m_events.events);
 }
 
 TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStillAsked)
@@ -216,6 +251,7 @@ TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
     EXPECT_EQ("held", ReadWholeFile(file));
+    EXPECT_EQ(OneItemEvents(L"2", L"terminated", L"0"), m_events.events);
 }
 
 TEST_F(ProgressDlgTest, EscOnThePromptAnswersNoAndTheFolderStaysWithoutAQuestion)

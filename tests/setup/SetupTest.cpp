@@ -2,10 +2,10 @@
 // is created through COM as Explorer creates it and starts the installed Morvane.exe on a file,
 // and the uninstaller, run as the list of installed programs runs it, takes everything away but
 // the user's settings. Then the setup's later days: reinstalling, moving, upgrading files in use,
-// stale uninstallers and folders outside Program Files. Every setup the build makes is run where
-// the machine can run it.
+// stale uninstallers and folders outside Program Files; and the Windows Installer packages, which
+// administrators deploy instead. Every setup the build makes is run where the machine can run it.
 //
-//   setup_tests.exe [GoogleTest flags] <folder of MorvaneSetup.exe and MorvaneSetup-x64.exe>
+//   setup_tests.exe [GoogleTest flags] <folder of the setups and the .msi packages>
 
 #include "com/ComPtr.h"
 #include "resources/resource.h"
@@ -21,10 +21,14 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,16 +39,21 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kSettingsKey[] = L"Software\\Kestrium\\Morvane\\settings";
 const wchar_t kSessionManagerKey[] = L"System\\CurrentControlSet\\Control\\Session Manager";
 const wchar_t kPendingDeletes[] = L"PendingFileRenameOperations";
-const wchar_t kWineOverrides[] = L"Software\\Wine\\DllOverrides";
+const wchar_t kEntriesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Tarnwick";
 const std::wstring kClass32Key = L"Software\\Classes\\" + kClassKey;
 const std::wstring kVersion = L"" MORVANE_VERSION;
-const std::vector<std::wstring> kInstalledFiles = {L"Morvane.exe", L"MorvaneExt.dll", L"uninstall.exe"};
+// What either kind of setup installs on 64-bit Windows; the NSIS setup adds its uninstaller.
+const std::vector<std::wstring> kPackageFiles = {L"Morvane.exe", L"MorvaneExt.dll", L"MorvaneExt32.dll"};
+const std::vector<std::wstring> kInstalledFiles = {L"Morvane.exe", L"MorvaneExt.dll", L"MorvaneExt32.dll",
+                                                   L"uninstall.exe"};
 
 std::wstring g_setupFolder;
 
 struct SetupKind {
     const char* name;
     const wchar_t* file;
+    const wchar_t* package;  // the Windows Installer package of the same architecture
     bool thirtyTwoBit;
 };
 
@@ -54,8 +63,8 @@ void PrintTo(const SetupKind& kind, std::ostream* out)
 }
 
 const SetupKind kSetups[] = {
-    {"x86", L"MorvaneSetup.exe", true},
-    {"x64", L"MorvaneSetup-x64.exe", false},
+    {"x86", L"MorvaneSetup.exe", L"Morvane-x86.msi", true},
+    {"x64", L"MorvaneSetup-x64.exe", L"Morvane-x64.msi", false},
 };
 
 std::wstring KnownFolder(int csidl)
@@ -72,6 +81,14 @@ std::wstring DefaultFolder()
 std::wstring Shortcut()
 {
     return KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\Tarnwick.lnk";
+}
+
+// Wine's installer service puts a per-machine package's shortcut into the installing user's menu
+// (Windows into every user's): the one there is.
+std::wstring PackageShortcut()
+{
+    const std::wstring users = KnownFolder(CSIDL_PROGRAMS) + L"\\Tarnwick.lnk";
+    return PathExists(users) ? users : Shortcut();
 }
 
 std::wstring TempFolder()
@@ -114,16 +131,37 @@ std::vector<std::wstring> ReadMultiString(HKEY root, const std::wstring& path, c
     return strings;
 }
 
-// Where the product leaves traces in one registry view. The handler keys under HKEY_CLASSES_ROOT\*
-// and \Directory are shared by both views, so they belong to the 64-bit view's traces only.
+// The installed-programs entries named Tarnwick: the NSIS setup's "Tarnwick", the package's by
+// its product code.
+std::vector<std::wstring> TarnwickEntries(REGSAM view = 0)
+{
+    std::vector<std::wstring> entries;
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntriesKey, 0, KEY_READ | view, key.Put()) != ERROR_SUCCESS)
+        return entries;
+    wchar_t name[256];
+    for (DWORD index = 0, length = 256; ::RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr,
+                                                         nullptr) == ERROR_SUCCESS;
+         ++index, length = 256) {
+        const std::wstring entry = std::wstring(kEntriesKey) + L"\\" + name;
+        if (ReadString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", view) == L"Tarnwick")
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+// Where the product leaves traces in one registry view. The handler keys under HKEY_CLASSES_ROOT\*,
+// \Directory and \Drive are shared by both views, so they belong to the 64-bit view's traces only.
 std::wstring RegistryTraces(REGSAM view)
 {
     std::wstring traces;
-    for (const std::wstring& key : {std::wstring(kRecordKey), std::wstring(kUninstallKey)})
+    for (const std::wstring& key : {std::wstring(kRecordKey), std::wstring(kEventSourceKey)})
         traces += L"HKLM\\" + key + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, key, view);
+    for (const std::wstring& entry : TarnwickEntries(view))
+        traces += L"HKLM\\" + entry + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, entry, view);
     std::vector<std::wstring> classKeys = {kClassKey};
     if (view == KEY_WOW64_64KEY)
-        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey});
+        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey});
     for (const std::wstring& key : classKeys)
         traces += L"HKCR\\" + key + L"\n" + DumpKey(HKEY_CLASSES_ROOT, key, view);
     traces += L"approval: "
@@ -247,46 +285,82 @@ private:
     std::vector<std::wstring> m_before;
 };
 
-// Wine's own icacls changes nothing and reports success, so the tests that look at the protection
-// put the stand-in program in its place, which records every command and ends with the given
-// code. Wine runs its built-in program for a name it has one for unless told to take the file.
-class IcaclsStandIn {
-public:
-    explicit IcaclsStandIn(int exitCode)
-    {
-        ::MoveFileW(m_program.c_str(), m_original.c_str());
-        ::CopyFileW((ExecutableDirectory() + L"..\\MorvaneStandIn.exe").c_str(), m_program.c_str(), FALSE);
-        WriteString(HKEY_CURRENT_USER, kWineOverrides, L"icacls.exe", L"native");
-        ::SetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", std::to_wstring(exitCode).c_str());
+// Wine keeps no access list of its own: it turns one given at creation into the Unix mode, in
+// which a folder created without one keeps read access for everyone. On Windows the list is kept
+// as given. Either way, a folder protected at creation gives Everyone nothing.
+bool OpenToEveryone(const std::wstring& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &descriptor) != ERROR_SUCCESS)
+        return true;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    BYTE everyone[SECURITY_MAX_SID_SIZE];
+    ::InitializeSid(everyone, &world, 1);
+    *::GetSidSubAuthority(everyone, 0) = SECURITY_WORLD_RID;
+    bool open = dacl == nullptr;
+    for (DWORD index = 0; dacl && index < dacl->AceCount; ++index) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (::GetAce(dacl, index, reinterpret_cast<void**>(&ace)) && ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE)
+            open |= ::EqualSid(&ace->SidStart, everyone) != FALSE;
     }
-    ~IcaclsStandIn()
-    {
-        ::SetEnvironmentVariableW(L"MORVANE_STANDIN_EXIT_CODE", nullptr);
-        ::DeleteFileW(m_record.c_str());
-        ::MoveFileExW(m_original.c_str(), m_program.c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    IcaclsStandIn(const IcaclsStandIn&) = delete;
-    IcaclsStandIn& operator=(const IcaclsStandIn&) = delete;
+    ::LocalFree(descriptor);
+    return open;
+}
 
-    // The arguments of every run, in order.
-    std::vector<std::wstring> Commands() const
-    {
-        std::vector<std::wstring> commands;
-        const std::vector<std::wstring> lines = ReadStandInRecord(m_record);
-        for (size_t line = 0; line < lines.size(); line += 2) {
-            const size_t program = lines[line].find(L"icacls.exe\" ");
-            commands.push_back(program == std::wstring::npos ? lines[line] : lines[line].substr(program + 12));
-        }
-        return commands;
+// Makes another user the owner of a file, as if that user had put it there. Under Wine a file of
+// another Unix user is owned by "Anonymous", and the Unix side can give it one; Windows needs
+// the restore privilege for an owner that is not the caller.
+bool GiveToAnotherOwner(const std::wstring& path)
+{
+    using UnixFileName = char*(CDECL*)(LPCWSTR);
+    using UnixSpawn = LONG(CDECL*)(char* const argv[], int wait);
+    const auto unixName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const auto spawn = reinterpret_cast<UnixSpawn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "__wine_unix_spawnvp")));
+    if (unixName && spawn) {
+        char* file = unixName(path.c_str());
+        char chown[] = "chown", nobody[] = "65534";
+        char* const argv[] = {chown, nobody, file, nullptr};
+        const bool given = file && spawn(argv, TRUE) == 0;
+        ::HeapFree(::GetProcessHeap(), 0, file);
+        return given;
     }
+    UniqueHandle token;
+    TOKEN_PRIVILEGES restore = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    PSID users = nullptr;
+    const bool given =
+        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put())
+        && ::LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &restore.Privileges[0].Luid)
+        && ::AdjustTokenPrivileges(token.Get(), FALSE, &restore, 0, nullptr, nullptr)
+        && ::ConvertStringSidToSidW(L"S-1-5-32-545", &users)
+        && ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                   users, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(users);
+    return given;
+}
+
+// A file held open as another program may hold it: without leave to delete or rename it.
+class HeldFile {
+public:
+    explicit HeldFile(const std::wstring& path)
+        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    bool IsHeld() const { return m_file.IsValid(); }
 
 private:
-    const std::wstring m_program = KnownFolder(CSIDL_SYSTEM) + L"\\icacls.exe";
-    const std::wstring m_original = m_program + L".original";
-    const std::wstring m_record = KnownFolder(CSIDL_SYSTEM) + L"\\launch.txt";
-    const KeyPathGuard m_overridesKey{HKEY_CURRENT_USER, kWineOverrides};
-    const ValueGuard m_override{HKEY_CURRENT_USER, kWineOverrides, L"icacls.exe"};
+    UniqueFile m_file;
 };
+
+std::wstring ShortPath(const std::wstring& path)
+{
+    wchar_t shortPath[MAX_PATH];
+    const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? shortPath : path;
+}
 
 class Setup : public ::testing::TestWithParam<SetupKind> {
 protected:
@@ -306,37 +380,79 @@ protected:
 
     int RunSetup(const std::wstring& arguments) { return RunProcess(L"\"" + m_setup + L"\" " + arguments); }
 
-    void ExpectInstalledIn(const std::wstring& folder)
+    // msiexec with its arguments and the package: "/i" installs, "/x" uninstalls.
+    static int RunPackage(const std::wstring& action, const std::wstring& package)
     {
-        EXPECT_EQ(kInstalledFiles, FolderNames(folder));
-        // On 64-bit Windows the 64-bit binaries, which the tests' own build tree holds.
-        for (const wchar_t* name : {L"Morvane.exe", L"MorvaneExt.dll"})
-            EXPECT_TRUE(ReadWholeFile(folder + L"\\" + name) == ReadWholeFile(ExecutableDirectory() + L"..\\" + name))
-                << "installed " << name << " differs from the x86_64 build's";
+        return RunProcess(L"msiexec.exe " + action + L" \"" + package + L"\" /qn");
+    }
+
+    // What both kinds of setup write beside their files: the record, the extension's registration
+    // in both registry views (the handlers' keys are shared by the views), the event source, the
+    // shortcut, and one installed-programs entry with the version.
+    void ExpectRegisteredIn(const std::wstring& folder, const std::wstring& record, const std::wstring& shortcut)
+    {
+        EXPECT_EQ(record, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path", KEY_WOW64_64KEY).value_or(L"(none)"));
+        const struct {
+            const wchar_t* dll;
+            REGSAM view;
+        } views[] = {{L"MorvaneExt.dll", KEY_WOW64_64KEY}, {L"MorvaneExt32.dll", KEY_WOW64_32KEY}};
+        for (const auto& view : views) {
+            EXPECT_EQ(L"[]\n"
+                      L"@ = Morvane Class\n"
+                      L"[InprocServer32]\n"
+                      L"@ = " + folder + L"\\" + view.dll + L"\n"
+                      L"ThreadingModel = Apartment\n",
+                      DumpKey(HKEY_CLASSES_ROOT, kClassKey, view.view));
+            EXPECT_EQ(L"Kestrium",
+                      ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText, view.view).value_or(L"none"));
+        }
+        const std::wstring handler = std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
+        for (const std::wstring& key : {std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey),
+                                        std::wstring(kDriveHandlerKey)})
+            EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_EQ(L"[]\nEventMessageFile = " + folder + L"\\Morvane.exe\nTypesSupported = (type 4)\n",
+                  DumpKey(HKEY_LOCAL_MACHINE, kEventSourceKey));
+        EXPECT_EQ(7u, ReadDword(HKEY_LOCAL_MACHINE, kEventSourceKey, L"TypesSupported").value_or(0));
+        // The 32-bit extension reads the record in its own view.
+        EXPECT_EQ(record, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path", KEY_WOW64_32KEY).value_or(L"(none)"));
+        EXPECT_TRUE(TarnwickEntries(KEY_WOW64_32KEY).empty()) << "entry in the 32-bit view";
+        const std::vector<std::wstring> entries = TarnwickEntries();
+        EXPECT_EQ(1u, entries.size());
+        for (const std::wstring& entry : entries) {
+            EXPECT_EQ(kVersion, ReadString(HKEY_LOCAL_MACHINE, entry, L"DisplayVersion").value_or(L"(none)"));
+            EXPECT_EQ(L"Kestrium", ReadString(HKEY_LOCAL_MACHINE, entry, L"Publisher").value_or(L"(none)"));
+        }
+        for (const std::wstring& file : {folder + L"\\Morvane.exe", folder + L"\\MorvaneExt.dll"})
+            EXPECT_EQ(kVersion, FileVersion(file)) << file;
+        // On 64-bit Windows the 64-bit binaries, which the tests' own build tree holds, and the
+        // i686 tree's extension.
+        const std::wstring bin = ExecutableDirectory() + L"..\\";
+        const struct {
+            const wchar_t* installed;
+            std::wstring built;
+        } files[] = {{L"Morvane.exe", bin + L"Morvane.exe"},
+                     {L"MorvaneExt.dll", bin + L"MorvaneExt.dll"},
+                     {L"MorvaneExt32.dll", bin + L"..\\..\\i686\\bin\\MorvaneExt.dll"}};
+        for (const auto& file : files)
+            EXPECT_TRUE(ReadWholeFile(folder + L"\\" + file.installed) == ReadWholeFile(file.built))
+                << "installed " << file.installed << " differs from " << file.built;
+        EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), ShortcutTarget(shortcut).c_str()))
+            << ShortcutTarget(shortcut);
         if (!m_programFilesX86.Existed()) {
             EXPECT_FALSE(PathExists(KnownFolder(CSIDL_PROGRAM_FILESX86) + L"\\Kestrium"));
         }
+    }
 
-        EXPECT_EQ(folder, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
-        EXPECT_EQ(L"[]\n"
-                  L"@ = Morvane Class\n"
-                  L"[InprocServer32]\n"
-                  L"@ = " + folder + L"\\MorvaneExt.dll\n"
-                  L"ThreadingModel = Apartment\n",
-                  DumpKey(HKEY_CLASSES_ROOT, kClassKey));
-        const std::wstring handler = std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
-        EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, kFileHandlerKey));
-        EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, kFolderHandlerKey));
-        EXPECT_EQ(L"Kestrium", ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).value_or(L"none"));
-
+    void ExpectInstalledIn(const std::wstring& folder)
+    {
+        EXPECT_EQ(kInstalledFiles, FolderNames(folder));
+        ExpectRegisteredIn(folder, folder, Shortcut());
         const std::wstring uninstaller = L"\"" + folder + L"\\uninstall.exe\"";
         const struct {
             const wchar_t* name;
             std::wstring data;
         } entry[] = {
             {L"DisplayName", L"Tarnwick"},
-            {L"DisplayVersion", kVersion},
-            {L"Publisher", L"Kestrium"},
             {L"InstallLocation", folder},
             {L"DisplayIcon", folder + L"\\Morvane.exe"},
             {L"UninstallString", uninstaller},
@@ -356,12 +472,7 @@ protected:
         };
         for (const auto& value : numbers)
             EXPECT_EQ(value.data, ReadDword(HKEY_LOCAL_MACHINE, kUninstallKey, value.name).value_or(~0u)) << value.name;
-        for (const std::wstring& file : {folder + L"\\Morvane.exe", folder + L"\\MorvaneExt.dll", m_setup})
-            EXPECT_EQ(kVersion, FileVersion(file)) << file;
-
-        EXPECT_EQ(m_before32, RegistryTraces(KEY_WOW64_32KEY)) << "Setup wrote into the 32-bit registry view";
-        EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), ShortcutTarget(Shortcut()).c_str()))
-            << ShortcutTarget(Shortcut());
+        EXPECT_EQ(kVersion, FileVersion(m_setup));
     }
 
     // What Explorer does when the user picks "Delete by Kestrium" on one file.
@@ -493,6 +604,8 @@ protected:
     const KeyPathGuard m_uninstall64{HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY};
     const KeyPathGuard m_uninstall32{HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY};
     const KeyPathGuard m_class32{HKEY_LOCAL_MACHINE, kClass32Key, KEY_WOW64_32KEY};
+    const KeyPathGuard m_approval32{HKEY_LOCAL_MACHINE, kApprovedKey, KEY_WOW64_32KEY};
+    const KeyPathGuard m_eventSource{HKEY_LOCAL_MACHINE, kEventSourceKey};
     const KeyPathGuard m_settings{HKEY_CURRENT_USER, kSettingsKey};
     const ValueGuard m_settingsMethod{HKEY_CURRENT_USER, kSettingsKey, L"file_method"};
     const ValueGuard m_settingsClose{HKEY_CURRENT_USER, kSettingsKey, L"close_after_delete"};
@@ -500,6 +613,7 @@ protected:
     const PathGuard m_programFiles{KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium"};
     const PathGuard m_programFilesX86{KnownFolder(CSIDL_PROGRAM_FILESX86) + L"\\Kestrium"};
     const PathGuard m_shortcut{Shortcut()};
+    const PathGuard m_userShortcut{KnownFolder(CSIDL_PROGRAMS) + L"\\Tarnwick.lnk"};
     const UninstallerCopies m_uninstallerCopies;
     const TempDir m_temp;
     std::wstring m_setup;
@@ -525,11 +639,11 @@ TEST_P(Setup, InstallsStartsMorvaneFromTheMenuAndUninstallsAllButTheSettings)
     EXPECT_EQ(settings, DumpKey(HKEY_CURRENT_USER, kSettingsKey));
 }
 
-// The longest folder is the one whose longest file path, MorvaneExt.dll's, still fits MAX_PATH.
+// The longest folder is the one whose longest file path, MorvaneExt32.dll's, still fits MAX_PATH.
 TEST_P(Setup, TakesTheLongestFolderThatWorksAndRefusesALongerOneWithoutChangingAnything)
 {
     const std::wstring base = m_temp.Path() + L"\\";
-    const std::wstring longest = base + std::wstring(244 - base.size(), L'd');
+    const std::wstring longest = base + std::wstring(242 - base.size(), L'd');
     ASSERT_EQ(0, RunSetup(L"/S /D=" + longest));
     EXPECT_EQ(longest, ReadString(HKEY_LOCAL_MACHINE, kRecordKey, L"path").value_or(L"(none)"));
     EraseFromTheMenu(longest);
@@ -561,9 +675,9 @@ TEST_P(Setup, UninstallTakesAwayOnlyWhatSetupPutThere)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
 }
 
-// Without /D= the setup goes over the installation it finds, wherever that is. What any user could
-// have put there under the setup's names before the folder was protected (here links to a file of
-// theirs) is replaced, not written through.
+// Without /D= the setup goes over the installation it finds, wherever that is. Files of trusted
+// owners under the setup's names (here links to a file of the tests', which Wine shows owned as
+// Windows' own files are) are replaced, not written through; another user's are refused (below).
 TEST_P(Setup, ReinstallsOverTheInstallationInTheFolderItRemembers)
 {
     const std::wstring folder = m_temp / L"Tarnwick";
@@ -621,16 +735,15 @@ TEST_P(Setup, AStaleUninstallerTakesOnlyItsOwnFiles)
 
 // Explorer holds the extension loaded for as long as a user is logged on (here this process does),
 // and the program may be running. The earlier build is the same code with bytes after it, which
-// the loader does not read.
-TEST_P(Setup, UpgradesFilesInUseAtTheNextRestart)
+// the loader does not read. The new files are in place at once; the earlier ones, moved aside,
+// go at the restart, which also brings the new extension into Explorer.
+TEST_P(Setup, UpgradesFilesInUseAtOnceAndLeavesTheEarlierOnesToTheRestart)
 {
     ASSERT_EQ(0, RunSetup(L"/S"));
     const std::wstring folder = DefaultFolder();
-    std::vector<std::pair<std::wstring, std::string>> earlier;
     for (const wchar_t* name : {L"Morvane.exe", L"MorvaneExt.dll"}) {
         const std::wstring path = folder + L"\\" + name;
-        earlier.emplace_back(path, ReadWholeFile(path) + "earlier build");
-        ASSERT_TRUE(::MoveFileExW(m_temp.WriteFile(name, earlier.back().second).c_str(), path.c_str(),
+        ASSERT_TRUE(::MoveFileExW(m_temp.WriteFile(name, ReadWholeFile(path) + "earlier build").c_str(), path.c_str(),
                                   MOVEFILE_REPLACE_EXISTING));
     }
     {
@@ -640,85 +753,156 @@ TEST_P(Setup, UpgradesFilesInUseAtTheNextRestart)
         ComPtr<IContextMenu> menu;
         ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(menu.Put())));
         EXPECT_EQ(3010, RunSetup(L"/S"));
+        // Pairs of source and target; an empty target deletes the source.
         const std::vector<std::wstring> pending = ReadMultiString(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingDeletes);
-        for (const auto& [path, content] : earlier) {
-            EXPECT_EQ(content, ReadWholeFile(path)) << path;
-            // Pairs of source and target; "!" marks a target that is replaced.
-            const auto target = std::find(pending.begin(), pending.end(), L"!\\??\\" + path);
-            ASSERT_TRUE(target != pending.end() && target != pending.begin()) << "no replacement of " << path;
-            EXPECT_EQ(L"\\??\\" + folder + L"\\ns", target[-1].substr(0, folder.size() + 7)) << target[-1];
+        const std::vector<std::wstring> aside = FolderNames(folder, L"ns*.tmp");
+        EXPECT_EQ(2u, aside.size());
+        for (const std::wstring& name : aside) {
+            const auto source = std::find(pending.begin(), pending.end(), L"\\??\\" + folder + L"\\" + name);
+            ASSERT_TRUE(source != pending.end() && source + 1 != pending.end()) << name << " stays after a restart";
+            EXPECT_EQ(L"", source[1]);
         }
+        std::vector<std::wstring> names = kInstalledFiles;
+        names.insert(names.end(), aside.begin(), aside.end());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, FolderNames(folder));
+        ExpectRegisteredIn(folder, folder, Shortcut());
     }
-    // A restart, as far as Wine has one: it carries out the pending renames.
+    // A restart, as far as Wine has one: it carries out the pending deletes.
     EXPECT_EQ(0, RunProcess(L"wineboot.exe -r"));
     ExpectInstalledIn(folder);
     Uninstall();
     ExpectNothingLeftIn(folder);
 }
 
-// Program Files protects what is in it; a folder elsewhere gets the same protection, the
-// outermost folder the setup creates for it included, before anything is put into it. A way out of
-// Program Files through ".." does not pass for one in it.
-TEST_P(Setup, ProtectsAFolderOutsideProgramFiles)
+// Another spelling of the installed folder (its 8.3 name) is that folder, for the setup, which
+// goes over it in place, and for the uninstaller there, which is not stale.
+TEST_P(Setup, TheShortNameOfTheInstalledFolderIsThatFolder)
 {
-    const auto protection = [](const std::wstring& folder) {
-        const std::wstring quoted = L"\"" + folder + L"\" ";
-        return std::vector<std::wstring>{
-            quoted + L"/setowner *S-1-5-32-544", quoted + L"/reset",
-            quoted + L"/inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F *S-1-5-32-545:(OI)(CI)RX"};
-    };
+    ASSERT_EQ(0, RunSetup(L"/S"));
+    const std::wstring shortFolder = ShortPath(DefaultFolder());
+    ASSERT_NE(DefaultFolder(), shortFolder);
+    ASSERT_EQ(0, RunSetup(L"/S /D=" + shortFolder));
+    ExpectInstalledIn(DefaultFolder());
+    Uninstall(L"\"" + shortFolder + L"\\uninstall.exe\" /S");
+    ExpectNothingLeftIn(DefaultFolder());
+}
+
+// Program Files protects what is in it; every folder the setup creates elsewhere is created
+// protected, before anything is put into it. A way out of Program Files through ".." does not
+// pass for one in it, and no command runs to protect a folder after the fact.
+TEST_P(Setup, CreatesAFolderOutsideProgramFilesProtected)
+{
     const std::wstring throughProgramFiles = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\.." + m_temp.Path().substr(2);
     const struct {
         std::wstring given;
         std::wstring folder;
-        std::vector<std::wstring> commands;
+        std::vector<std::wstring> created;
     } cases[] = {
-        {DefaultFolder(), DefaultFolder(), {}},
-        {m_temp / L"Tools\\Tarnwick", m_temp / L"Tools\\Tarnwick", protection(m_temp / L"Tools")},
-        {throughProgramFiles + L"\\Tarnwick", m_temp / L"Tarnwick", protection(m_temp / L"Tarnwick")},
+        {m_temp / L"Tools\\Tarnwick", m_temp / L"Tools\\Tarnwick", {m_temp / L"Tools", m_temp / L"Tools\\Tarnwick"}},
+        {throughProgramFiles + L"\\Tarnwick", m_temp / L"Tarnwick", {m_temp / L"Tarnwick"}},
     };
     for (const auto& c : cases) {
-        const IcaclsStandIn icacls(0);
         ASSERT_EQ(0, RunSetup(L"/S /D=" + c.given));
-        EXPECT_EQ(c.commands, icacls.Commands());
+        for (const std::wstring& folder : c.created)
+            EXPECT_FALSE(OpenToEveryone(folder)) << folder;
         ExpectInstalledIn(c.folder);
         Uninstall();
         ExpectNothingLeftIn(c.folder);
     }
 }
 
-// A folder the setup cannot make its own: the existing installation stays as it was, and so does
-// everything in and around the folder.
-TEST_P(Setup, RefusesAFolderItCannotProtectAndChangesNothing)
+// A folder the setup cannot make its own, or files it cannot replace now: the existing
+// installation stays as it was, and so does everything in and around the folder.
+TEST_P(Setup, RefusesWhatItCannotMakeItsOwnAndChangesNothing)
 {
     ASSERT_EQ(0, RunSetup(L"/S"));
     const std::wstring shared = m_temp.MakeFolder(L"Shared");
     m_temp.WriteFile(L"Shared\\version.dll", "a user's");
+    const std::wstring planted = m_temp.MakeFolder(L"Planted");
+    ASSERT_TRUE(GiveToAnotherOwner(m_temp.WriteFile(L"Planted\\MorvaneExt.dll", "a user's")));
     const std::wstring link = m_temp / L"Link";
     ASSERT_TRUE(MakeFolderLink(link, m_temp.MakeFolder(L"Elsewhere")));
     const struct {
         const char* what;
         std::wstring folder;
-        int icaclsExitCode;
-        size_t commands;
+        std::wstring held;
     } cases[] = {
-        {"icacls fails", m_temp / L"New\\Tarnwick", 5, 1},
-        {"a folder with other files", shared, 0, 0},
-        {"a link", link, 0, 0},
+        {"a folder with other files", shared, L""},
+        {"a file another user owns", planted, L""},
+        {"a link", link, L""},
+        {"an extension another program holds", DefaultFolder(), DefaultFolder() + L"\\MorvaneExt.dll"},
     };
     for (const auto& c : cases) {
         const std::vector<std::wstring> around = FolderNames(m_temp.Path());
         const std::vector<std::wstring> inside = FolderNames(c.folder);
-        const IcaclsStandIn icacls(c.icaclsExitCode);
+        const std::string extension = ReadWholeFile(DefaultFolder() + L"\\MorvaneExt.dll");
+        const std::wstring registry = RegistryTraces(KEY_WOW64_64KEY);
+        const std::unique_ptr<HeldFile> held = c.held.empty() ? nullptr : std::make_unique<HeldFile>(c.held);
+        ASSERT_TRUE(!held || held->IsHeld()) << c.what;
         EXPECT_EQ(2, RunSetup(L"/S /D=" + c.folder)) << c.what;
-        EXPECT_EQ(c.commands, icacls.Commands().size()) << c.what;
         EXPECT_EQ(around, FolderNames(m_temp.Path())) << c.what;
         EXPECT_EQ(inside, FolderNames(c.folder)) << c.what;
-        ExpectInstalledIn(DefaultFolder());
+        EXPECT_EQ(extension, ReadWholeFile(DefaultFolder() + L"\\MorvaneExt.dll")) << c.what;
+        EXPECT_EQ(registry, RegistryTraces(KEY_WOW64_64KEY)) << c.what;
     }
+    ExpectInstalledIn(DefaultFolder());
     EXPECT_EQ("a user's", ReadWholeFile(shared + L"\\version.dll"));
     Uninstall();
     ExpectNothingLeftIn(DefaultFolder());
+}
+
+// The package as a management tool deploys it: installed silently, replaced in place by a newer
+// one, removed silently. The 32-bit package is for 32-bit Windows and says so elsewhere.
+TEST_P(Setup, PackageInstallsUpgradesInPlaceAndUninstallsSilently)
+{
+    const std::wstring package = g_setupFolder + L"\\" + GetParam().package;
+    const std::wstring folder = DefaultFolder();
+    if (GetParam().thirtyTwoBit) {
+        EXPECT_EQ(ERROR_INSTALL_FAILURE, RunPackage(L"/i", package));
+        ExpectNothingLeftIn(folder);
+        return;
+    }
+    ASSERT_EQ(0, RunPackage(L"/i", package));
+    EXPECT_EQ(kPackageFiles, FolderNames(folder));
+    ExpectRegisteredIn(folder, folder + L"\\", PackageShortcut());
+
+    const std::wstring newer = g_setupFolder + L"\\next\\" + GetParam().package;
+    ASSERT_EQ(0, RunPackage(L"/i", newer));
+    EXPECT_EQ(kPackageFiles, FolderNames(folder));
+    const std::vector<std::wstring> entries = TarnwickEntries();
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_NE(kVersion, ReadString(HKEY_LOCAL_MACHINE, entries[0], L"DisplayVersion").value_or(kVersion));
+
+    ASSERT_EQ(0, RunPackage(L"/x", newer));
+    ExpectNothingLeftIn(folder);
+    EXPECT_FALSE(PathExists(PackageShortcut()));
+}
+
+// Each kind of setup leaves the other's installation to it: it says so, ends with an error and
+// changes nothing.
+TEST_P(Setup, NeitherKindOfSetupGoesOverTheOthersInstallation)
+{
+    if (GetParam().thirtyTwoBit)
+        GTEST_SKIP() << "the 32-bit package does not install on 64-bit Windows";
+    const std::wstring package = g_setupFolder + L"\\" + GetParam().package;
+    const std::wstring folder = DefaultFolder();
+    const auto expectUnchanged = [&](const std::function<int()>& install, int exitCode) {
+        const std::vector<std::wstring> files = FolderNames(folder);
+        const std::wstring registry = RegistryTraces(KEY_WOW64_64KEY) + RegistryTraces(KEY_WOW64_32KEY);
+        EXPECT_EQ(exitCode, install());
+        EXPECT_EQ(files, FolderNames(folder));
+        EXPECT_EQ(registry, RegistryTraces(KEY_WOW64_64KEY) + RegistryTraces(KEY_WOW64_32KEY));
+    };
+
+    ASSERT_EQ(0, RunPackage(L"/i", package));
+    expectUnchanged([&] { return RunSetup(L"/S"); }, 2);
+    ASSERT_EQ(0, RunPackage(L"/x", package));
+
+    ASSERT_EQ(0, RunSetup(L"/S"));
+    expectUnchanged([&] { return RunPackage(L"/i", package); }, ERROR_INSTALL_FAILURE);
+    Uninstall();
+    ExpectNothingLeftIn(folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachSetup, Setup, ::testing::ValuesIn(kSetups),

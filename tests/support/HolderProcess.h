@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
-// A path as one argument of the holder's command line.
+// A path as one argument of a command line, split by the run-time's rules: the backslashes
+// before the closing quote doubled, so that "E:\" stays itself.
 inline std::wstring Quoted(const std::wstring& path)
 {
-    return L"\"" + path + L"\"";
+    const size_t last = path.find_last_not_of(L'\\');
+    const size_t trailing = path.size() - (last == std::wstring::npos ? 0 : last + 1);
+    return L"\"" + path + std::wstring(trailing, L'\\') + L"\"";
 }
 
 class HolderProcess {

@@ -17,18 +17,6 @@ std::wstring Variable(const wchar_t* name)
     return length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-class RecordingInfo : public CCommandLineInfo {
-public:
-    explicit RecordingInfo(std::wstring& out) : m_out(out) {}
-    void ParseParam(const wchar_t* param, BOOL flag, BOOL last) override
-    {
-        m_out += L"param " + std::to_wstring(flag) + std::to_wstring(last) + L" " + param + L"\n";
-    }
-
-private:
-    std::wstring& m_out;
-};
-
 class ProbeApp : public CWinApp {
 public:
     BOOL InitInstance() override
@@ -38,8 +26,6 @@ public:
         out += L"instance " + std::to_wstring(m_hInstance == ::GetModuleHandleW(nullptr)) + L"\n";
         for (int i = 1; i < __argc; ++i)
             out += L"crt " + std::wstring(__wargv[i]) + L"\n";
-        RecordingInfo info(out);
-        ParseCommandLine(info);
 
         UniqueFile file(::CreateFileW(Variable(L"MORVANE_PROBE_OUTPUT").c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, 0, nullptr));
