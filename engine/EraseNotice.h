@@ -101,6 +101,9 @@ enum ProblemCode : int32_t {
     kProblemFolderInUse = 13892,
     kProblemFolderInUseAgain = 13893,
     kProblemFolderStillInUse = 13894,
+    // Held by a process Windows needs: neither unlocked nor ended; answered Skip or Terminate.
+    kProblemFileHeldByWindows = 13895,
+    kProblemFolderHeldByWindows = 13896,
 };
 
 // Sends one notice. The path is copied for the call and freed after it; when the copy

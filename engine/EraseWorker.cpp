@@ -539,6 +539,14 @@ bool EraseWorker::AskAboutHolder(const std::wstring& path, bool isFolder, Holder
     LockOwnerInfo owner = {};
     if (!FindHandleOwner(path, owner))
         return false;
+    // A process Windows needs is neither unlocked nor ended: the item can only be skipped.
+    if (owner.HeldByWindows) {
+        answer = SendProblem(m_notify, path.c_str(), owner.ProcessName,
+                             isFolder ? kProblemFolderHeldByWindows : kProblemFileHeldByWindows);
+        if (answer == kAnswerRetry)
+            answer = kAnswerTerminate;
+        return true;
+    }
     static const int32_t kCodes[2][3] = {
         {kProblemFileLocked, kProblemCloseHandleFailed, kProblemKillFailed},
         {kProblemFolderInUse, kProblemFolderInUseAgain, kProblemFolderStillInUse},

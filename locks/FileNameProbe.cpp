@@ -14,7 +14,10 @@ constexpr LONGLONG kProbeTimeoutMs = 100;
 // After TerminateThread the thread may still run for a moment; its state is only given
 // back once it has surely stopped.
 constexpr DWORD kProbeReapMs = 1000;
+// Holds the name record of nearly every path; a longer one is asked again, alone, into a
+// buffer that holds the longest name the system can give.
 constexpr ULONG kProbeBufferSize = 4096;
+constexpr ULONG kLongNameBufferSize = 16 + 65536;
 // Handles probed per wake of the thread: waking it costs as much as a probe.
 constexpr LONG kBatchSize = 32;
 constexpr LONG kNotStarted = -1;
@@ -26,12 +29,17 @@ struct ProbeState {
     UniqueHandle answer;  // set by the probe thread once every file of the batch is answered
     HANDLE files[kBatchSize] = {};
     LONG count = 0;
+    // A batch of one file whose name did not fit its buffer, asked again into longName.
+    bool askingLong = false;
     // The file being probed, published after its start time; count once all are answered.
     volatile LONG current = kNotStarted;
     LONGLONG started[kBatchSize] = {}; // performance counter
     NTSTATUS status[kBatchSize] = {};
-    IoStatusBlock ioStatus = {};
     alignas(8) BYTE buffers[kBatchSize][kProbeBufferSize];
+    alignas(8) BYTE longName[kLongNameBufferSize];
+
+    BYTE* Buffer(LONG index) { return askingLong ? longName : buffers[index]; }
+    ULONG BufferSize() const { return askingLong ? kLongNameBufferSize : kProbeBufferSize; }
 };
 
 LONGLONG Now()
@@ -49,8 +57,8 @@ DWORD WINAPI ProbeThread(LPVOID parameter)
         for (LONG i = 0; i < state->count; ++i) {
             state->started[i] = Now();
             ::InterlockedExchange(&state->current, i);
-            state->status[i] = INtDll::NtQueryInformationFile(state->files[i], &state->ioStatus, state->buffers[i],
-                                                              kProbeBufferSize, kFileNameInformation);
+            state->status[i] = INtDll::NtQueryObject(state->files[i], kObjectNameInformation, state->Buffer(i),
+                                                     state->BufferSize(), nullptr);
         }
         ::InterlockedExchange(&state->current, state->count);
         // Answering and waiting for the next request in one call.
@@ -62,30 +70,56 @@ DWORD WINAPI ProbeThread(LPVOID parameter)
 // One thread, kept from probe to probe. Replaced only when a probe did not answer in time.
 class Prober {
 public:
-    void Probe(const HANDLE* files, size_t count, ProbedName* results)
+    void Probe(const HANDLE* files, size_t count, std::wstring* names)
     {
         for (size_t first = 0; first < count;) {
-            if (!m_state && !Start()) {
+            const LONG batch = static_cast<LONG>(std::min<size_t>(count - first, kBatchSize));
+            if (!Ask(files + first, batch, false)) {
                 // As if none had answered: the handles are passed over.
-                std::fill(results + first, results + count, ProbedName{true, {}});
+                std::fill(names + first, names + count, std::wstring());
                 return;
             }
-            const LONG batch = static_cast<LONG>(std::min<size_t>(count - first, kBatchSize));
-            std::copy_n(files + first, batch, m_state->files);
-            m_state->count = batch;
-            m_state->current = kNotStarted;
             const LONG answered = RunBatch();
-            for (LONG i = 0; i < answered; ++i)
-                results[first + i] = Read(i);
-            first += answered;
+            LONG tooLong[kBatchSize];
+            LONG tooLongCount = 0;
+            for (LONG i = 0; i < answered; ++i) {
+                if (!Read(i, names[first + i]) && IsBufferTooSmall(m_state->status[i]))
+                    tooLong[tooLongCount++] = i;
+            }
             if (answered < batch) {
                 Abandon();
-                results[first++] = ProbedName{true, {}};
+                names[first + answered].clear();
             }
+            for (LONG n = 0; n < tooLongCount; ++n)
+                AskAlone(files[first + tooLong[n]], names[first + tooLong[n]]);
+            first += answered < batch ? answered + 1 : answered;
         }
     }
 
 private:
+    // Hands a batch to the thread, started first when there is none; false when none starts.
+    bool Ask(const HANDLE* files, LONG count, bool longNames)
+    {
+        if (!m_state && !Start())
+            return false;
+        std::copy_n(files, count, m_state->files);
+        m_state->count = count;
+        m_state->askingLong = longNames;
+        m_state->current = kNotStarted;
+        return true;
+    }
+
+    void AskAlone(HANDLE file, std::wstring& name)
+    {
+        name.clear();
+        if (!Ask(&file, 1, true))
+            return;
+        if (RunBatch() == 1)
+            Read(0, name);
+        else
+            Abandon();
+    }
+
     // The number of files answered in time: the whole batch, or those before the one that hung.
     LONG RunBatch()
     {
@@ -111,12 +145,12 @@ private:
         }
     }
 
-    ProbedName Read(LONG index) const
+    bool Read(LONG index, std::wstring& name) const
     {
-        ProbedName probed;
-        probed.answered = m_state->status[index] == kStatusSuccess
-                          && NtRecords::ParseFileNameInformation(m_state->buffers[index], kProbeBufferSize, probed.name);
-        return probed;
+        name.clear();
+        return m_state->status[index] == kStatusSuccess
+               && NtRecords::ParseObjectName(m_state->Buffer(index), m_state->BufferSize(), NtRecords::kNativeLayout,
+                                             name);
     }
 
     bool Start()
@@ -153,16 +187,16 @@ SRWLOCK g_probeLock = SRWLOCK_INIT;
 
 } // namespace
 
-void ProbeFileNames(const HANDLE* files, size_t count, ProbedName* results)
+void ProbeFileNames(const HANDLE* files, size_t count, std::wstring* names)
 {
     // Never destroyed: its idle thread ends with the process, and no destructor can pull its
     // state away while the thread or a late lookup still uses it.
     static Prober* const prober = new (std::nothrow) Prober();
     if (!prober) {
-        std::fill(results, results + count, ProbedName{true, {}});
+        std::fill(names, names + count, std::wstring());
         return;
     }
     ::AcquireSRWLockExclusive(&g_probeLock);
-    prober->Probe(files, count, results);
+    prober->Probe(files, count, names);
     ::ReleaseSRWLockExclusive(&g_probeLock);
 }

@@ -5,8 +5,8 @@
 #include "locks/HandleQuery.h"
 #include "locks/INtDll.h"
 #include "locks/NtRecords.h"
+#include "locks/OwnerProcess.h"
 #include "locks/SystemHandleInformation.h"
-#include "locks/SystemProcessInformation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,10 +23,9 @@ const wchar_t* const kTypeNames[] = {
 };
 static_assert(std::size(kTypeNames) == kFileTypeIndex + 1, "the type table ends with File");
 
-// The sizes the two tables needed at the previous lookup: the next lookup starts there and
-// so normally reads each table with one query.
+// The size the handle table needed at the previous lookup: the next lookup starts there and
+// so normally reads the table with one query.
 std::atomic<size_t> g_handleTableSize{0};
-std::atomic<size_t> g_processListSize{0};
 
 // Handles duplicated and probed together: enough to wake the probe thread rarely, few enough
 // that little is done in vain behind the owner.
@@ -39,52 +38,62 @@ void CopyName(const std::wstring& name, LockOwnerInfo& owner)
     owner.ProcessName[count] = L'\0';
 }
 
-// The general name query on a handle usable here, once the probe had its say: an empty name
-// from it means the file's queries may block, and the general query is not tried at all.
-bool NameBehindProbe(HANDLE handle, const ProbedName& probed, std::wstring& name)
+// Names handles usable here; an empty name where there is none to tell. File handles go
+// through the guarded probe; other objects answer the general query at once.
+void NameHandles(const HANDLE* handles, size_t count, ULONG typeIndex, std::wstring* names)
 {
-    if (probed.answered && probed.name.empty()) {
-        name.clear();
-        return true;
+    if (typeIndex == kFileTypeIndex) {
+        ProbeFileNames(handles, count, names);
+        return;
     }
-    if (probed.answered)
-        name = probed.name;
-    ObjectRecord record;
-    std::wstring objectName;
-    if (!QueryObjectRecord(handle, kObjectNameInformation, record)
-        || !NtRecords::ParseObjectName(record.data.get(), record.size, NtRecords::kNativeLayout, objectName))
-        return probed.answered;
-    name = objectName;
+    for (size_t i = 0; i < count; ++i) {
+        ObjectRecord record;
+        if (!QueryObjectRecord(handles[i], kObjectNameInformation, record)
+            || !NtRecords::ParseObjectName(record.data.get(), record.size, NtRecords::kNativeLayout, names[i]))
+            names[i].clear();
+    }
+}
+
+// The item's name as the handles on it are named. Through a handle on the item itself when
+// it can be opened; from the path's text otherwise, which knows no other spelling.
+bool ItemName(const std::wstring& path, HandleNameNormalizer& normalizer, std::wstring& name)
+{
+    std::wstring deviceName;
+    if (!QueryItemDeviceName(path, deviceName)) {
+        const std::wstring dosPath = StartsWithNoCase(path, L"\\\\?\\") ? path.substr(4) : path;
+        if (!DosPathToDevicePath(dosPath, deviceName))
+            return false;
+        while (!deviceName.empty() && deviceName.back() == L'\\')
+            deviceName.pop_back();
+    }
+    name = normalizer.ComparableForm(deviceName);
     return true;
 }
 
 using Entry = SystemHandleInformation::_SYSTEM_HANDLE;
 
-// Names a run of handles in table order, up to the first whose name is devicePath: its index,
+// Names a run of handles in table order, up to the first whose name is the item's: its index,
 // or count when there is none. The run is duplicated and probed at once, so that the probe
 // thread wakes once per run rather than once per handle.
 size_t FirstMatchInRun(const Entry* const* run, size_t count, ULONG typeIndex, OwnerProcesses& processes,
-                       HandleNameNormalizer& normalizer, const std::wstring& devicePath)
+                       HandleNameNormalizer& normalizer, const std::wstring& itemName)
 {
     QueryHandle copies[kRunLength];
-    bool duplicated[kRunLength] = {};
-    HANDLE files[kRunLength];
-    ProbedName probed[kRunLength];
-    size_t probes = 0;
+    HANDLE handles[kRunLength];
+    size_t entryOf[kRunLength];
+    std::wstring names[kRunLength];
+    size_t duplicated = 0;
     for (size_t i = 0; i < count; ++i) {
-        duplicated[i] = DuplicateForQuery(processes.Open(run[i]->ProcessId), run[i]->HandleValue, copies[i]);
-        if (duplicated[i])
-            files[probes++] = copies[i].Get();
+        if (DuplicateForQuery(processes.Open(run[i]->ProcessId), run[i]->HandleValue, copies[duplicated])) {
+            handles[duplicated] = copies[duplicated].Get();
+            entryOf[duplicated++] = i;
+        }
     }
-    if (typeIndex == kFileTypeIndex)
-        ProbeFileNames(files, probes, probed);
-
-    for (size_t i = 0, probe = 0; i < count; ++i) {
-        std::wstring objectName;
-        // Whole, case-sensitive names: a folder never matches a handle on a file inside it.
-        if (duplicated[i] && NameBehindProbe(copies[i].Get(), probed[probe++], objectName)
-            && normalizer.ToDeviceForm(objectName) == devicePath)
-            return i;
+    NameHandles(handles, duplicated, typeIndex, names);
+    for (size_t n = 0; n < duplicated; ++n) {
+        // Whole names: a folder never matches a handle on a file inside it.
+        if (!names[n].empty() && SameNameIgnoringCase(normalizer.ComparableForm(names[n]), itemName))
+            return entryOf[n];
     }
     return count;
 }
@@ -110,23 +119,17 @@ bool QueryObjectName(HANDLE process, ULONG handleValue, ULONG typeIndex, std::ws
     QueryHandle handle;
     if (!DuplicateForQuery(process, handleValue, handle))
         return false;
-    // Other types are not probed: their general query decides alone.
-    ProbedName probed;
-    if (typeIndex == kFileTypeIndex) {
-        const HANDLE file = handle.Get();
-        ProbeFileNames(&file, 1, &probed);
-    }
-    return NameBehindProbe(handle.Get(), probed, name);
+    const HANDLE asked = handle.Get();
+    NameHandles(&asked, 1, typeIndex, &name);
+    return !name.empty();
 }
 
 bool FindHandleOwner(const std::wstring& path, LockOwnerInfo& owner)
 {
-    std::wstring dosPath = StartsWithNoCase(path, L"\\\\?\\") ? path.substr(4) : path;
-    std::wstring devicePath;
-    if (!DosPathToDevicePath(dosPath, devicePath))
+    HandleNameNormalizer normalizer;
+    std::wstring itemName;
+    if (!ItemName(path, normalizer, itemName))
         return false;
-    while (!devicePath.empty() && devicePath.back() == L'\\')
-        devicePath.pop_back();
 
     SystemHandleInformation handles(g_handleTableSize);
     handles.SetTypeFilter(L"File");
@@ -134,36 +137,31 @@ bool FindHandleOwner(const std::wstring& path, LockOwnerInfo& owner)
     g_handleTableSize = handles.TableSize();
     if (!taken || handles.empty())
         return false;
-    // Without a process list the owner is still found, only not named.
-    SystemProcessInformation processes(g_processListSize);
-    processes.TakeSnapshot();
-    g_processListSize = processes.BufferSize();
 
     // Every kept handle has the filter's type: its naming rule is decided once.
     ULONG typeIndex = 0;
     TypeIndexFromName(handles.TypeFilter(), typeIndex);
     std::vector<const Entry*> candidates;
     for (const Entry& entry : handles) {
-        if (entry.ProcessId != ::GetCurrentProcessId())
+        if (entry.ProcessId != ::GetCurrentProcessId() && CanBlockAnOpen(entry.GrantedAccess))
             candidates.push_back(&entry);
     }
-    HandleNameNormalizer normalizer;
     for (size_t first = 0; first < candidates.size(); first += kRunLength) {
         const size_t count = std::min(kRunLength, candidates.size() - first);
         const size_t match =
-            FirstMatchInRun(&candidates[first], count, typeIndex, handles.Processes(), normalizer, devicePath);
+            FirstMatchInRun(&candidates[first], count, typeIndex, handles.Processes(), normalizer, itemName);
         if (match == count)
             continue;
         // The values acted on later are the very pair whose name was just read, in the process
-        // kept open since.
+        // kept open since; what the process is, is read through that handle too.
         const Entry& entry = *candidates[first + match];
         owner.ProcessId = entry.ProcessId;
         owner.Handle = entry.HandleValue;
         owner.Process = handles.Processes().Take(entry.ProcessId);
-        owner.ObjectName = devicePath;
-        std::wstring imageName;
-        const auto* record = processes.FindProcess(entry.ProcessId);
-        CopyName(record && processes.ImageName(record, imageName) ? imageName : L"<unknown>", owner);
+        owner.ObjectName = itemName;
+        const ProcessFacts facts = ReadProcessFacts(owner.Process.Get());
+        CopyName(facts.imagePath.empty() ? L"<unknown>" : ImageFileName(facts.imagePath), owner);
+        owner.HeldByWindows = IsWindowsItself(entry.ProcessId, facts);
         return true;
     }
     return false;

@@ -4,11 +4,15 @@
 #include "locks/NtRecords.h"
 
 #include <new>
+#include <utility>
 
 namespace {
 
 // Holds nearly every type and name record at the first try.
 constexpr ULONG kFirstRecordSize = 8192;
+
+// The handle that duplicates an owner's handles is also the one that tells what the owner is.
+constexpr DWORD kOwnerProcessAccess = PROCESS_DUP_HANDLE | PROCESS_QUERY_INFORMATION;
 
 } // namespace
 
@@ -19,7 +23,8 @@ HANDLE OwnerProcesses::Open(DWORD processId)
     auto known = m_processes.find(processId);
     if (known == m_processes.end()) {
         // Not inheritable: a process started meanwhile must not receive these.
-        known = m_processes.emplace(processId, UniqueHandle(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId))).first;
+        UniqueHandle process(::OpenProcess(kOwnerProcessAccess, FALSE, processId));
+        known = m_processes.emplace(processId, std::move(process)).first;
     }
     return known->second.Get();
 }

@@ -14,8 +14,8 @@
 // many of its handles are asked about. A process that cannot be opened is not asked again.
 class OwnerProcesses {
 public:
-    // The process to duplicate from: the pseudo handle of this process for its own id; null
-    // when the process cannot be opened.
+    // The process to duplicate from and to query: the pseudo handle of this process for its
+    // own id; null when the process cannot be opened.
     HANDLE Open(DWORD processId);
     // Hands the open process over; empty when it was never opened or could not be.
     UniqueHandle Take(DWORD processId);

@@ -24,12 +24,10 @@ constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
 constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005);
 
 // Information classes of the native interface.
-constexpr ULONG kSystemProcessInformation = 5;
 constexpr ULONG kSystemHandleInformation = 16;
 constexpr ULONG kSystemExtendedHandleInformation = 64;
 constexpr ULONG kObjectNameInformation = 1;
 constexpr ULONG kObjectTypeInformation = 2;
-constexpr ULONG kFileNameInformation = 9;
 
 class INtDll {
 public:
@@ -37,9 +35,9 @@ public:
                                                         PULONG returnedLength);
     using NtQueryObjectFn = NTSTATUS(NTAPI*)(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG length,
                                              PULONG returnedLength);
+    // These two are bound for completeness of the set only: no lookup calls them.
     using NtQueryInformationFileFn = NTSTATUS(NTAPI*)(HANDLE file, IoStatusBlock* ioStatus, PVOID buffer,
                                                       ULONG length, ULONG infoClass);
-    // Bound for completeness of the set only: no lookup calls them.
     using NtQueryInformationThreadFn = NTSTATUS(NTAPI*)(HANDLE thread, ULONG infoClass, PVOID buffer,
                                                         ULONG length, PULONG returnedLength);
     using NtQueryInformationProcessFn = NTSTATUS(NTAPI*)(HANDLE process, ULONG infoClass, PVOID buffer,

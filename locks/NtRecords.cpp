@@ -83,48 +83,12 @@ CountedText ReadCountedString(const void* buffer, size_t size, size_t offset, La
     return CountedText::Text;
 }
 
-// Offsets inside one process record.
-constexpr size_t kProcessImageNameOffset = 56;
-size_t ProcessIdOffset(Layout layout)
-{
-    return layout == Layout::Bits64 ? 80 : 68;
-}
-
 bool CountFits(ULONGLONG count, size_t headerSize, size_t entrySize, size_t size)
 {
     return size >= headerSize && count <= (size - headerSize) / entrySize;
 }
 
 } // namespace
-
-bool IndexProcessChain(const void* buffer, size_t size, Layout layout, std::map<ULONG, size_t>& recordsByPid)
-{
-    recordsByPid.clear();
-    size_t offset = 0;
-    for (;;) {
-        ULONG next = 0;
-        ULONGLONG pid = 0;
-        if (!ReadField(buffer, size, offset, next)
-            || !ReadPointer(buffer, size, offset + ProcessIdOffset(layout), layout, pid)) {
-            recordsByPid.clear();
-            return false;
-        }
-        if (pid <= MAXDWORD)
-            recordsByPid[static_cast<ULONG>(pid)] = offset;
-        if (next == 0)
-            return true;
-        offset += next;
-    }
-}
-
-bool ReadProcessImageName(const void* buffer, size_t size, size_t recordOffset, Layout layout, std::wstring& name)
-{
-    std::wstring text;
-    if (ReadCountedString(buffer, size, recordOffset + kProcessImageNameOffset, layout, text) != CountedText::Text)
-        return false;
-    name = text;
-    return true;
-}
 
 bool ParseHandleTable(const void* buffer, size_t size, Layout layout, std::vector<SystemHandle>& entries)
 {
@@ -219,17 +183,6 @@ bool ParseObjectName(const void* buffer, size_t size, Layout layout, std::wstrin
         break;
     }
     return false;
-}
-
-bool ParseFileNameInformation(const void* buffer, size_t size, std::wstring& name)
-{
-    ULONG length = 0;
-    if (!ReadField(buffer, size, 0, length) || length > size - sizeof(ULONG))
-        return false;
-    name.assign(length / sizeof(wchar_t), L'\0');
-    if (!name.empty())
-        std::memcpy(&name[0], static_cast<const BYTE*>(buffer) + sizeof(ULONG), name.size() * sizeof(wchar_t));
-    return true;
 }
 
 } // namespace NtRecords

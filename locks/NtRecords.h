@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -26,15 +25,6 @@ struct SystemHandle {
     ULONG GrantedAccess = 0;
 };
 
-// Process list (class 5): maps each process id to the offset of its record. A later record
-// with the same id replaces the earlier one. False when a record lies outside the buffer.
-bool IndexProcessChain(const void* buffer, size_t size, Layout layout, std::map<ULONG, size_t>& recordsByPid);
-
-// The image name of the process record at recordOffset. False when the record has no name
-// text (null pointer) or the text lies outside the buffer.
-bool ReadProcessImageName(const void* buffer, size_t size, size_t recordOffset, Layout layout,
-                          std::wstring& name);
-
 // Handle table (class 16): a 32-bit count, then the fixed-size entries.
 bool ParseHandleTable(const void* buffer, size_t size, Layout layout, std::vector<SystemHandle>& entries);
 
@@ -45,11 +35,9 @@ bool ParseExtendedHandleTable(const void* buffer, size_t size, Layout layout,
 // Object type record (object class 2): the type name stored right behind the fixed part.
 bool ParseTypeName(const void* buffer, size_t size, Layout layout, std::wstring& name);
 
-// Object name record (object class 1): a counted string at the start. A zero length word or
+// Object name record (object class 1), and the image path record of a process (process
+// class 43), which has the same shape: a counted string at the start. A zero length word or
 // a null pointer is the empty name; text outside the buffer is a failure.
 bool ParseObjectName(const void* buffer, size_t size, Layout layout, std::wstring& name);
-
-// File name record (file class 9): a 32-bit length in bytes, then UTF-16 text without NUL.
-bool ParseFileNameInformation(const void* buffer, size_t size, std::wstring& name);
 
 } // namespace NtRecords

@@ -57,6 +57,11 @@ bool SkippedOnOldSystems(const NtRecords::SystemHandle& entry, ULONG osMajorVers
     return osMajorVersion < 5 && entry.ProcessId == 2 && entry.ObjectType == 0x0010;
 }
 
+bool CanBlockAnOpen(ULONG grantedAccess)
+{
+    return (grantedAccess & (FILE_READ_DATA | FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_EXECUTE | DELETE)) != 0;
+}
+
 bool SystemHandleInformation::TakeSnapshot()
 {
     m_handles.clear();

@@ -42,3 +42,10 @@ private:
 // Systems before version 5 keep a handle in the system process (id 2) whose queries hang;
 // it is recognised by its raw type word alone and never queried.
 bool SkippedOnOldSystems(const NtRecords::SystemHandle& entry, ULONG osMajorVersion);
+
+// Whether a handle with this granted access can keep another open of its file or folder from
+// succeeding. Only reading, writing, appending, executing (a folder's traverse right, which a
+// current directory holds) and deleting take part in the sharing checks, and only reading or
+// writing in byte-range locks; a handle with attribute, security or synchronize rights alone
+// blocks nothing, so it is never the holder to name.
+bool CanBlockAnOpen(ULONG grantedAccess);

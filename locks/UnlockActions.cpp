@@ -2,6 +2,7 @@
 
 #include "locks/DevicePath.h"
 #include "locks/HandleQuery.h"
+#include "locks/OwnerProcess.h"
 #include "win32/ScopedHandle.h"
 
 namespace {
@@ -29,9 +30,6 @@ bool CloseRemoteHandle(DWORD processId, DWORD handleValue)
 
 bool KillProcess(DWORD processId)
 {
-    // Ending ourselves would end the job that asked.
-    if (processId == ::GetCurrentProcessId())
-        return false;
     UniqueHandle process(::OpenProcess(kKillAccess, FALSE, processId));
     if (!process)
         return false;
@@ -44,24 +42,31 @@ bool KillProcess(DWORD processId)
     return ::WaitForSingleObject(process.Get(), kKillWaitMs) == WAIT_OBJECT_0;
 }
 
+// Between the lookup and now the owner may have closed the handle and opened something else
+// under the same value, or ended (its handles with it). No system call acts on a handle only
+// if it still names an object, so the check comes right before the action.
+bool StillHoldsTheItem(const LockOwnerInfo& owner)
+{
+    // Acting on this process would end the job that asked, or pull a handle from under it.
+    if (!owner.Process || owner.HeldByWindows || owner.ProcessId == ::GetCurrentProcessId() || owner.ObjectName.empty())
+        return false;
+    // A process can mark itself critical after the lookup.
+    if (IsWindowsItself(owner.ProcessId, ReadProcessFacts(owner.Process.Get())))
+        return false;
+    std::wstring name;
+    HandleNameNormalizer normalizer;
+    return QueryObjectName(owner.Process.Get(), owner.Handle, kFileTypeIndex, name)
+           && SameNameIgnoringCase(normalizer.ComparableForm(name), owner.ObjectName);
+}
+
 } // namespace
 
 bool CloseOwnerHandle(const LockOwnerInfo& owner)
 {
-    if (!owner.Process || owner.ProcessId == ::GetCurrentProcessId() || owner.ObjectName.empty())
-        return false;
-    // Between the lookup and now the owner may have closed the handle and opened something
-    // else under the same value. No system call closes a handle only if it still names an
-    // object, so the check comes right before the close.
-    std::wstring name;
-    HandleNameNormalizer normalizer;
-    if (!QueryObjectName(owner.Process.Get(), owner.Handle, kFileTypeIndex, name)
-        || normalizer.ToDeviceForm(name) != owner.ObjectName)
-        return false;
-    return CloseRemoteHandle(owner.ProcessId, owner.Handle);
+    return StillHoldsTheItem(owner) && CloseRemoteHandle(owner.ProcessId, owner.Handle);
 }
 
 bool KillOwner(const LockOwnerInfo& owner)
 {
-    return owner.Process && KillProcess(owner.ProcessId);
+    return StillHoldsTheItem(owner) && KillProcess(owner.ProcessId);
 }

@@ -95,7 +95,8 @@ std::wstring WipeProblemText(int32_t code, const std::wstring& path, const std::
 
 bool IsFolderCode(int32_t code)
 {
-    return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse;
+    return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse
+           || code == kProblemFolderHeldByWindows;
 }
 
 // A child window's place in the client area of its dialog.
@@ -325,6 +326,13 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
                          (folder ? L"Failed to unlock directory " : L"Failed to unlock file ") + Shown(notice, 30)
                              + L" used by " + OwnerOf(notice) + L"\nDo you want to try to kill this process?",
                          L"Trying to kill process that uses " + path, skippedLine);
+    case kProblemFileHeldByWindows:
+    case kProblemFolderHeldByWindows:
+        AppendLogLine(true, lockedLine + L", a part of Windows itself");
+        return AskToSkip((folder ? L"Directory " : L"File ") + Shown(notice, 260) + L" is held by Windows itself ("
+                             + OwnerOf(notice) + L") and cannot be freed. Do you want to skip this "
+                             + (folder ? L"directory?" : L"file?"),
+                         skippedLine);
     case kProblemKillFailed:
     case kProblemFolderStillInUse:
         AppendLogLine(true, L"Failed to kill the process that uses " + path);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Prints what one owner lookup costs with 0, 1,000, 5,000 and 20,000 extra file handles held
-# by a second process, beside the floor of the system's own two snapshots at each size, and
-# the time of a whole unlock of one locked file. A benchmark, not a test: it passes or fails
-# nothing.
+# by a second process, beside the floor of the system's own handle table at each size, the
+# time of a whole unlock of one locked file, and the lookup's cost per extra handle beside one
+# duplicate-and-close of such a handle in the same run. A benchmark, not a test: it passes or
+# fails nothing.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 

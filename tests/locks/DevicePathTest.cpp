@@ -41,17 +41,22 @@ TEST(DevicePathTest, SystemDrivesAndUnknownDevices)
     EXPECT_FALSE(DosPathToDevicePath(L"\\\\server\\share\\f.txt", device));
 }
 
-TEST(DevicePathTest, HandleNamesWithDriveLettersAreBroughtIntoDeviceForm)
+TEST(DevicePathTest, HandleNamesAreBroughtIntoOneComparableForm)
 {
     wchar_t target[4096];
     ASSERT_NE(0u, ::QueryDosDeviceW(L"C:", target, 4096));
     HandleNameNormalizer normalizer;
-    EXPECT_EQ(std::wstring(target) + L"\\dir\\f.txt", normalizer.ToDeviceForm(L"\\??\\C:\\dir\\f.txt"));
-    EXPECT_EQ(std::wstring(target) + L"\\dir", normalizer.ToDeviceForm(L"\\??\\c:\\dir"));
-    // Names already in device form, and \??\ names without a drive letter, stay as they are.
-    EXPECT_EQ(L"\\Device\\HarddiskVolume7\\x", normalizer.ToDeviceForm(L"\\Device\\HarddiskVolume7\\x"));
-    EXPECT_EQ(L"\\??\\UNC\\server\\share", normalizer.ToDeviceForm(L"\\??\\UNC\\server\\share"));
-    EXPECT_EQ(L"", normalizer.ToDeviceForm(L""));
+    EXPECT_EQ(std::wstring(target) + L"\\dir\\f.txt", normalizer.ComparableForm(L"\\??\\C:\\dir\\f.txt"));
+    EXPECT_EQ(std::wstring(target) + L"\\dir", normalizer.ComparableForm(L"\\??\\c:\\dir"));
+    // A share's file, opened through a mapped drive or by the share's name.
+    const std::wstring shared = L"\\Device\\Mup\\server\\share\\f.txt";
+    EXPECT_EQ(shared, normalizer.ComparableForm(L"\\Device\\Mup\\;LanmanRedirector\\;Z:0000000001a2b3\\server\\share\\f.txt"));
+    EXPECT_EQ(shared, normalizer.ComparableForm(L"\\Device\\LanmanRedirector\\;Z:0\\server\\share\\f.txt"));
+    EXPECT_TRUE(SameNameIgnoringCase(shared, L"\\DEVICE\\MUP\\Server\\Share\\F.TXT"));
+    // Local device names, and \??\ names without a drive letter, stay as they are.
+    EXPECT_EQ(L"\\Device\\HarddiskVolume7\\;x", normalizer.ComparableForm(L"\\Device\\HarddiskVolume7\\;x"));
+    EXPECT_EQ(L"\\??\\UNC\\server\\share", normalizer.ComparableForm(L"\\??\\UNC\\server\\share"));
+    EXPECT_EQ(L"", normalizer.ComparableForm(L""));
 }
 
 } // namespace

@@ -10,71 +10,19 @@ namespace {
 class NtRecordsTest : public ::testing::TestWithParam<Layout> {
 protected:
     bool Is64() const { return GetParam() == Layout::Bits64; }
-    size_t ProcessIdOffset() const { return Is64() ? 80 : 68; }
-
-    // Process records 256 bytes apart, each followed by nothing; names stored from 2048 on.
-    void PutProcess(RecordBuffer& b, size_t at, ULONG next, ULONG pid, const std::wstring& name, size_t nameAt)
-    {
-        b.Put<ULONG>(at, next);
-        b.PutPointer(at + ProcessIdOffset(), pid);
-        b.PutCountedString(at + 56, name, nameAt);
-    }
 };
 
-TEST_P(NtRecordsTest, ProcessChainIndexesEveryRecordUpToTheLastAndLaterIdsWin)
-{
-    RecordBuffer b(GetParam(), 4096);
-    PutProcess(b, 0, 256, 4, L"System", 2048);
-    PutProcess(b, 256, 256, 100, L"first.exe", 2100);
-    PutProcess(b, 512, 512, 100, L"second.exe", 2200);
-    PutProcess(b, 1024, 0, 200, L"last.exe", 2300);
-    // A record behind the last one must not be reached.
-    PutProcess(b, 1280, 0, 300, L"beyond.exe", 2400);
-
-    std::map<ULONG, size_t> byPid;
-    ASSERT_TRUE(NtRecords::IndexProcessChain(b.Data(), b.Size(), GetParam(), byPid));
-    EXPECT_EQ((std::map<ULONG, size_t>{{4, 0}, {100, 512}, {200, 1024}}), byPid);
-
-    std::wstring name;
-    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), byPid[100], GetParam(), name));
-    EXPECT_EQ(L"second.exe", name);
-    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), byPid[200], GetParam(), name));
-    EXPECT_EQ(L"last.exe", name);
-}
-
-TEST_P(NtRecordsTest, ProcessChainLeavingTheBufferIsRejected)
-{
-    RecordBuffer b(GetParam(), 1024);
-    PutProcess(b, 0, 1000, 4, L"System", 600);
-    std::map<ULONG, size_t> byPid;
-    EXPECT_FALSE(NtRecords::IndexProcessChain(b.Data(), b.Size(), GetParam(), byPid));
-    EXPECT_TRUE(byPid.empty());
-}
-
-TEST_P(NtRecordsTest, ImageNameWithNullOrForeignPointerIsNotRead)
-{
-    RecordBuffer b(GetParam(), 1024);
-    b.PutPointer(ProcessIdOffset(), 0); // the idle process: no name at all
-    std::wstring name = L"unchanged";
-    EXPECT_FALSE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
-
-    b.Put<uint16_t>(56, 8);
-    b.PutPointer(56 + b.PointerSize(), 0x10); // points outside the buffer
-    EXPECT_FALSE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
-    EXPECT_EQ(L"unchanged", name);
-}
-
-TEST_P(NtRecordsTest, ImageNameStopsAtItsLengthAndAtTheBufferEnd)
+TEST_P(NtRecordsTest, CountedTextStopsAtItsLengthAndAtTheBufferEnd)
 {
     RecordBuffer b(GetParam(), 520);
-    b.PutCountedString(56, L"abc.exe", 500);
-    b.Put<uint16_t>(56, 6); // length says three characters
+    b.PutCountedString(0, L"abc.exe", 500);
+    b.Put<uint16_t>(0, 6); // length says three characters
     std::wstring name;
-    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+    ASSERT_TRUE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
     EXPECT_EQ(L"abc", name);
 
-    b.Put<uint16_t>(56, 200); // runs past the end: the text ends with the buffer
-    ASSERT_TRUE(NtRecords::ReadProcessImageName(b.Data(), b.Size(), 0, GetParam(), name));
+    b.Put<uint16_t>(0, 200); // runs past the end: the text ends with the buffer
+    ASSERT_TRUE(NtRecords::ParseObjectName(b.Data(), b.Size(), GetParam(), name));
     EXPECT_EQ(L"abc.exe", name);
 }
 
@@ -204,18 +152,5 @@ INSTANTIATE_TEST_SUITE_P(BothLayouts, NtRecordsTest, ::testing::Values(Layout::B
                          [](const ::testing::TestParamInfo<Layout>& info) {
                              return info.param == Layout::Bits64 ? "Bits64" : "Bits32";
                          });
-
-TEST(NtRecordsFileNameTest, CountedBytesWithoutTerminator)
-{
-    RecordBuffer b(Layout::Bits32, 32);
-    b.Put<ULONG>(0, 8);
-    b.PutText(4, L"\\a.txt");
-    std::wstring name;
-    ASSERT_TRUE(NtRecords::ParseFileNameInformation(b.Data(), b.Size(), name));
-    EXPECT_EQ(L"\\a.t", name);
-
-    b.Put<ULONG>(0, 29); // more bytes than the buffer holds
-    EXPECT_FALSE(NtRecords::ParseFileNameInformation(b.Data(), b.Size(), name));
-}
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "locks/HandleOwner.h"
 #include "locks/HandleQuery.h"
 #include "locks/SystemHandleInformation.h"
-#include "locks/SystemProcessInformation.h"
 #include "tests/locks/NtDllOverride.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ namespace {
 
 constexpr NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
 constexpr NTSTATUS kInvalidHandle = static_cast<NTSTATUS>(0xC0000008);
-constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 constexpr size_t kPtr = sizeof(void*);
 
 struct FakeSystem {
@@ -28,8 +26,6 @@ struct FakeSystem {
     bool neverFits = false;     // a table that always outgrows the buffer offered
     std::vector<NtRecords::SystemHandle> handles;
     std::map<ULONG, std::wstring> typeNames; // by handle value
-    size_t processCount = 0;
-    NTSTATUS processStatus = kStatusSuccess;
     std::vector<std::pair<ULONG, ULONG>> queries; // (class, buffer length)
     int objectQueries = 0;
 };
@@ -72,28 +68,6 @@ NTSTATUS WriteHandleTable(FakeSystem& fake, bool extended, PVOID buffer, ULONG l
     return kStatusSuccess;
 }
 
-// Records of 256 bytes with the name stored inside the record; ids 1000, 1004, ...
-NTSTATUS WriteProcessList(FakeSystem& fake, PVOID buffer, ULONG length, PULONG returned)
-{
-    const size_t needed = fake.processCount * 256;
-    if (returned)
-        *returned = static_cast<ULONG>(needed);
-    if (fake.processStatus != kStatusSuccess)
-        return fake.processStatus;
-    if (length < needed)
-        return kStatusInfoLengthMismatch;
-    for (size_t i = 0; i < fake.processCount; ++i) {
-        const size_t at = i * 256;
-        const std::wstring name = L"proc" + std::to_wstring(i) + L".exe";
-        Store<ULONG>(buffer, at, i + 1 < fake.processCount ? 256u : 0u);
-        Store<USHORT>(buffer, at + 56, static_cast<USHORT>(2 * name.size()));
-        Store<ULONG_PTR>(buffer, at + 56 + kPtr, reinterpret_cast<ULONG_PTR>(buffer) + at + 200);
-        Store<ULONG_PTR>(buffer, at + (kPtr == 8 ? 80 : 68), 1000 + 4 * i);
-        std::memcpy(static_cast<BYTE*>(buffer) + at + 200, name.c_str(), 2 * (name.size() + 1));
-    }
-    return kStatusSuccess;
-}
-
 NTSTATUS NTAPI FakeQuerySystemInformation(ULONG infoClass, PVOID buffer, ULONG length, PULONG returned)
 {
     FakeSystem& fake = *g_fake;
@@ -102,8 +76,6 @@ NTSTATUS NTAPI FakeQuerySystemInformation(ULONG infoClass, PVOID buffer, ULONG l
         return WriteHandleTable(fake, true, buffer, length, returned);
     if (infoClass == kSystemHandleInformation)
         return WriteHandleTable(fake, false, buffer, length, returned);
-    if (infoClass == kSystemProcessInformation)
-        return WriteProcessList(fake, buffer, length, returned);
     if (returned)
         *returned = 0;
     return kInvalidInfoClass;
@@ -283,47 +255,16 @@ TEST(SkippedOnOldSystemsTest, OnlyTheSystemProcessEntryWithThePlainTypeWordBefor
     EXPECT_FALSE(SkippedOnOldSystems(other, 4));
 }
 
-TEST_F(SnapshotTest, ProcessListLargerThan64KiBIsStillRead)
-{
-    m_fake.processCount = 600; // 150 KiB of records
-    SystemProcessInformation processes;
-    ASSERT_TRUE(processes.TakeSnapshot());
-    const auto lengths = QueriesOf(kSystemProcessInformation);
-    ASSERT_EQ(2u, lengths.size());
-    EXPECT_EQ(65536u, lengths[0]);
-
-    const auto* last = processes.FindProcess(1000 + 4 * 599);
-    ASSERT_NE(nullptr, last);
-    std::wstring name;
-    ASSERT_TRUE(processes.ImageName(last, name));
-    EXPECT_EQ(L"proc599.exe", name);
-    EXPECT_EQ(nullptr, processes.FindProcess(1002));
-}
-
-TEST_F(SnapshotTest, FailedProcessSnapshotEmptiesTheMap)
-{
-    m_fake.processCount = 3;
-    SystemProcessInformation processes;
-    ASSERT_TRUE(processes.TakeSnapshot());
-    ASSERT_NE(nullptr, processes.FindProcess(1004));
-    m_fake.processStatus = kAccessDenied;
-    EXPECT_FALSE(processes.TakeSnapshot());
-    EXPECT_EQ(nullptr, processes.FindProcess(1004));
-}
-
 TEST_F(SnapshotTest, WithoutBoundEntryPointsNothingIsAsked)
 {
     AddHandle(0x40, L"File");
-    m_fake.processCount = 3;
     INtDll::EntryPointsBound = FALSE;
 
     SystemHandleInformation handles;
     handles.SetTypeFilter(L"File");
-    SystemProcessInformation processes;
     std::wstring name;
     LockOwnerInfo owner = {};
     EXPECT_FALSE(handles.TakeSnapshot());
-    EXPECT_FALSE(processes.TakeSnapshot());
     EXPECT_FALSE(QueryTypeName(::GetCurrentProcess(), 0x40, name));
     EXPECT_FALSE(QueryObjectName(::GetCurrentProcess(), 0x40, kFileTypeIndex, name));
     EXPECT_FALSE(FindHandleOwner(L"C:\\windows", owner));

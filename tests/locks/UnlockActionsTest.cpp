@@ -2,12 +2,17 @@
 
 #include "locks/HandleOwner.h"
 #include "locks/HandleQuery.h"
+#include "locks/OwnerProcess.h"
 #include "locks/UnlockActions.h"
+#include "tests/locks/NtDllOverride.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -77,7 +82,7 @@ bool ReuseHandleValueFor(HANDLE holder, DWORD value, const std::wstring& other)
     return false;
 }
 
-TEST(UnlockActionsTest, CloseOwnerHandleRefusesAValueThatNamesSomethingElseByNow)
+TEST(UnlockActionsTest, ActionsRefuseAValueThatNamesSomethingElseByNow)
 {
     TempDir dir;
     const std::wstring target = dir.WriteFile(L"target.txt", "x");
@@ -89,6 +94,8 @@ TEST(UnlockActionsTest, CloseOwnerHandleRefusesAValueThatNamesSomethingElseByNow
 
     ASSERT_TRUE(ReuseHandleValueFor(holder.Process(), owner.Handle, other));
     EXPECT_FALSE(CloseOwnerHandle(owner));
+    EXPECT_FALSE(KillOwner(owner));
+    EXPECT_TRUE(holder.IsRunning());
     EXPECT_TRUE(holder.HandleIsOpen(owner.Handle));
     EXPECT_FALSE(OpensWithoutSharing(other));
 }
@@ -139,6 +146,112 @@ TEST(UnlockActionsTest, KillOwnerNeverEndsTheCaller)
     self.Process.Reset(::OpenProcess(SYNCHRONIZE, FALSE, self.ProcessId));
     ASSERT_TRUE(self.Process);
     EXPECT_FALSE(KillOwner(self));
+}
+
+} // namespace
+
+namespace {
+
+constexpr NTSTATUS kInvalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+
+// The process queries' answers for one made-up process, by its handle value. Other handles
+// are real processes; the one whose id is g_criticalPid is called critical.
+struct MadeUpProcess {
+    ULONG_PTR handle;
+    NTSTATUS criticalStatus; // of the query for the critical mark
+    ULONG critical, session;
+    const wchar_t* image; // null: its query is refused
+};
+MadeUpProcess g_madeUp = {};
+DWORD g_criticalPid = 0;
+INtDll::NtQueryInformationProcessFn g_realProcessQuery = nullptr;
+
+NTSTATUS NTAPI QueryMadeUpProcess(HANDLE process, ULONG infoClass, PVOID buffer, ULONG length, PULONG returned)
+{
+    auto* value = static_cast<ULONG*>(buffer);
+    if (reinterpret_cast<ULONG_PTR>(process) != g_madeUp.handle) {
+        if (infoClass != 29 || ::GetProcessId(process) != g_criticalPid)
+            return g_realProcessQuery(process, infoClass, buffer, length, returned);
+        *value = 1;
+        return kStatusSuccess;
+    }
+    if (infoClass != 43) {
+        *value = infoClass == 29 ? g_madeUp.critical : g_madeUp.session;
+        return infoClass == 29 ? g_madeUp.criticalStatus : kStatusSuccess;
+    }
+    if (!g_madeUp.image)
+        return kAccessDenied;
+    // A counted string whose text follows it in the same buffer.
+    auto* text = reinterpret_cast<wchar_t*>(static_cast<BYTE*>(buffer) + 2 * sizeof(void*));
+    const USHORT bytes = static_cast<USHORT>(2 * std::wcslen(g_madeUp.image));
+    std::memcpy(text, g_madeUp.image, bytes);
+    std::memcpy(buffer, &bytes, sizeof(bytes));
+    std::memcpy(static_cast<BYTE*>(buffer) + sizeof(void*), &text, sizeof(text));
+    return kStatusSuccess;
+}
+
+class WindowsProcessTest : public ::testing::Test {
+protected:
+    WindowsProcessTest()
+    {
+        g_realProcessQuery = INtDll::NtQueryInformationProcess;
+        INtDll::NtQueryInformationProcess = QueryMadeUpProcess;
+    }
+    ~WindowsProcessTest() override
+    {
+        g_madeUp = {};
+        g_criticalPid = 0;
+    }
+    NtDllOverride m_restore;
+};
+
+TEST_F(WindowsProcessTest, WindowsOwnProcessesAreToldFromUsersProgramsOfTheSameName)
+{
+    const struct {
+        DWORD pid;
+        MadeUpProcess process;
+        bool windows;
+    } kCases[] = {
+        {0, {0x100, kStatusSuccess, 0, 0, L"C:\\Users\\u\\idle.exe"}, true},
+        {4, {0x104, kStatusSuccess, 0, 1, L"C:\\Users\\u\\system.exe"}, true},
+        {1000, {0x108, kStatusSuccess, 1, 1, L"C:\\Users\\u\\app.exe"}, true},
+        {1004, {0x10C, kStatusSuccess, 0, 0, L"C:\\Windows\\System32\\csrss.exe"}, true},
+        {1008, {0x110, kStatusSuccess, 0, 0, L"C:\\WINDOWS\\system32\\LSASS.EXE"}, true},
+        {1012, {0x114, kStatusSuccess, 0, 1, L"C:\\Users\\u\\lsass.exe"}, false},
+        // A system that keeps no critical mark knows no such query.
+        {1020, {0x11C, kInvalidInfoClass, 0, 1, L"C:\\Program Files\\Editor\\editor.exe"}, false},
+        // What cannot be read counts against the process.
+        {1024, {0x120, kAccessDenied, 0, 1, L"C:\\Users\\u\\app.exe"}, true},
+        {1028, {0x124, kStatusSuccess, 0, 1, nullptr}, true},
+    };
+    for (const auto& c : kCases) {
+        g_madeUp = c.process;
+        const ProcessFacts facts = ReadProcessFacts(reinterpret_cast<HANDLE>(c.process.handle));
+        EXPECT_EQ(c.windows, IsWindowsItself(c.pid, facts)) << c.pid;
+    }
+}
+
+TEST_F(WindowsProcessTest, OwnerWindowsMarksCriticalIsNamedButNeitherUnlockedNorEnded)
+{
+    TempDir dir;
+    const std::wstring target = dir.WriteFile(L"target.txt", "x");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(target)));
+    g_criticalPid = holder.Pid();
+
+    LockOwnerInfo owner = {};
+    ASSERT_TRUE(FindHandleOwner(target, owner));
+    EXPECT_TRUE(owner.HeldByWindows);
+    EXPECT_STREQ(L"LockHolder.exe", owner.ProcessName);
+    // Refused also when the mark comes after the lookup.
+    for (bool markedAtLookup : {true, false}) {
+        owner.HeldByWindows = markedAtLookup;
+        EXPECT_FALSE(CloseOwnerHandle(owner));
+        EXPECT_FALSE(KillOwner(owner));
+    }
+    EXPECT_TRUE(holder.IsRunning());
+    EXPECT_TRUE(holder.HandleIsOpen(holder.Handles()[0]));
 }
 
 } // namespace

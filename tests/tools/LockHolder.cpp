@@ -4,6 +4,7 @@
 //   LockHolder open <file>        open for read/write with no sharing
 //   LockHolder share <file> <n>   hold n handles with full sharing on the file
 //   LockHolder sharerw <file>     open sharing reading and writing, not deleting
+//   LockHolder attrs <file>       open for reading attributes only, sharing everything
 //   LockHolder cd <folder>        make the folder the current directory
 //   LockHolder deny <mask>        refuse these process access rights (hex) to everyone
 //
@@ -21,9 +22,9 @@
 
 namespace {
 
-HANDLE Open(const wchar_t* path, DWORD share)
+HANDLE Open(const wchar_t* path, DWORD share, DWORD access = GENERIC_READ | GENERIC_WRITE)
 {
-    return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    return ::CreateFileW(path, access, share, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 // Denies the rights in mask to everyone and allows every other right, on this process.
@@ -69,9 +70,11 @@ void PrintHandle(HANDLE h)
 int wmain(int argc, wchar_t** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if ((std::wcscmp(argv[i], L"open") == 0 || std::wcscmp(argv[i], L"sharerw") == 0) && i + 1 < argc) {
+        const bool attributes = std::wcscmp(argv[i], L"attrs") == 0;
+        if ((std::wcscmp(argv[i], L"open") == 0 || std::wcscmp(argv[i], L"sharerw") == 0 || attributes) && i + 1 < argc) {
             const DWORD share = argv[i][0] == L'o' ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
-            HANDLE h = Open(argv[++i], share);
+            const wchar_t* path = argv[++i];
+            HANDLE h = attributes ? Open(path, share | FILE_SHARE_DELETE, FILE_READ_ATTRIBUTES) : Open(path, share);
             if (h == INVALID_HANDLE_VALUE) {
                 std::printf("error %lu\n", ::GetLastError());
                 return 1;
