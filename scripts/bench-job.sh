@@ -38,9 +38,7 @@ for files in 20000 200000; do
         value() { echo "$results" | awk -v name="$1" '$1 == "RESULT" && $2 == name { print $3 }'; }
         listing+=" $(value listing-seconds)"
         gone+=" $(value first-gone)"
-        # The walk alone where the job can tell it; else the walk is what comes before the first file.
-        w=$(value walk-seconds)
-        walk+=" ${w:-$(value first-started)}"
+        walk+=" $(value walk-seconds)"
         peak+=" $(value peak-kib)"
     done
     l=$(echo $listing | median) g=$(echo $gone | median) w=$(echo $walk | median) p=$(echo $peak | median)

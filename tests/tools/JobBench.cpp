@@ -22,7 +22,7 @@ CancelFlag g_cancel{kCancelNone};
 unsigned g_toErase = 0;
 unsigned g_overwritten = 0;
 std::wstring g_first;
-double g_firstStarted = -1, g_firstGone = -1;
+double g_firstGone = -1;
 
 double Seconds()
 {
@@ -58,8 +58,6 @@ unsigned long long BareListing(const std::wstring& folder)
 
 int32_t Watch(EraseNotice* notice)
 {
-    if (notice->type == FileStarted && g_firstStarted < 0)
-        g_firstStarted = Seconds();
     if (g_first.empty() && notice->type == FileOverwritten && notice->path)
         g_first = notice->path;
     if (!g_first.empty() && g_firstGone < 0 && ::GetFileAttributesW(g_first.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -108,8 +106,7 @@ int wmain(int argc, wchar_t** argv)
     StartClock();
     UniqueHandle worker(::CreateThread(nullptr, 0, RunEraseJob, &job, 0, nullptr));
     ::WaitForSingleObject(worker.Get(), INFINITE);
-    std::printf("RESULT first-started %.3f\nRESULT first-gone %.3f\nRESULT job-seconds %.3f\n", g_firstStarted, g_firstGone,
-                Seconds());
+    std::printf("RESULT first-gone %.3f\nRESULT job-seconds %.3f\n", g_firstGone, Seconds());
     std::printf("RESULT peak-kib %llu\n", PeakKib());
     return 0;
 }
