@@ -4,10 +4,7 @@
 #include "progress/ShortenPathForDisplay.h"
 #include "wipe/WipeJob.h"
 
-#include <shlwapi.h>
-
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -241,10 +238,8 @@ bool ConfirmWipe(HWND owner, const std::wstring& drive, std::wstring& root)
         ShowError(owner, refusal);
         return false;
     }
-    wchar_t size[32] = {};
-    ::StrFormatByteSizeW(static_cast<LONGLONG>(freeBytes), size, static_cast<UINT>(std::size(size)));
     return Ask(owner,
-               L"Do you want to wipe the free space of drive " + root + L" ?\n\n" + size
+               L"Do you want to wipe the free space of drive " + root + L" ?\n\n" + ByteSizeText(freeBytes)
                    + L" of free space will be overwritten, so that files deleted from the drive before cannot be "
                      L"recovered. The files on the drive are not touched. The drive is full while the wipe runs.",
                MB_ICONQUESTION);

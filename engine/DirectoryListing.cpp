@@ -1,6 +1,8 @@
 #include "engine/DirectoryListing.h"
 
-#include <cstring>
+#include "engine/RecordChain.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -16,32 +18,22 @@ bool IsLink(DWORD attributes, DWORD reparseTag)
 
 bool ParseDirectoryRecords(const void* buffer, size_t size, std::vector<DirectoryEntry>& entries)
 {
-    const auto* bytes = static_cast<const BYTE*>(buffer);
-    const size_t nameOffset = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    for (size_t at = 0;;) {
-        FILE_ID_BOTH_DIR_INFO record;
-        if (at > size || size - at < nameOffset)
-            return false;
-        std::memcpy(&record, bytes + at, nameOffset);
-        if (record.FileNameLength % sizeof(wchar_t) != 0 || size - at - nameOffset < record.FileNameLength)
-            return false;
-        std::wstring name(record.FileNameLength / sizeof(wchar_t), L'\0');
-        if (!name.empty())
-            std::memcpy(&name[0], bytes + at + nameOffset, record.FileNameLength);
-        if (name != L"." && name != L"..") {
-            DirectoryEntry entry;
-            entry.name = std::move(name);
-            entry.attributes = record.FileAttributes;
-            // For a reparse point the field holds its tag instead of the size of extended attributes.
-            entry.reparseTag = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record.EaSize : 0;
-            entry.size = static_cast<ULONGLONG>(record.EndOfFile.QuadPart);
-            entry.fileId = static_cast<ULONGLONG>(record.FileId.QuadPart);
-            entries.push_back(std::move(entry));
-        }
-        if (record.NextEntryOffset == 0)
-            return true;
-        at += record.NextEntryOffset;
-    }
+    return ForEachRecord(buffer, size, offsetof(FILE_ID_BOTH_DIR_INFO, FileName), &FILE_ID_BOTH_DIR_INFO::FileNameLength,
+                         [&](const FILE_ID_BOTH_DIR_INFO& record, std::wstring&& name) {
+                             if (name == L"." || name == L"..")
+                                 return;
+                             DirectoryEntry entry;
+                             entry.name = std::move(name);
+                             entry.attributes = record.FileAttributes;
+                             // For a reparse point the field holds its tag instead of the size of
+                             // extended attributes.
+                             entry.reparseTag = (record.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? record.EaSize : 0;
+                             entry.size = static_cast<ULONGLONG>(record.EndOfFile.QuadPart);
+                             entry.fileId = static_cast<ULONGLONG>(record.FileId.QuadPart);
+                             entry.shortName.assign(record.ShortName,
+                                                    std::min<size_t>(record.ShortNameLength / sizeof(wchar_t), 12));
+                             entries.push_back(std::move(entry));
+                         });
 }
 
 bool DirectoryListing::Open(const std::wstring& folder)
@@ -50,14 +42,12 @@ bool DirectoryListing::Open(const std::wstring& folder)
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     FILE_ATTRIBUTE_TAG_INFO tag;
-    BY_HANDLE_FILE_INFORMATION info;
     if (!m_folder || !::GetFileInformationByHandleEx(m_folder.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
-        || !::GetFileInformationByHandle(m_folder.Get(), &info) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        || !QueryFileIdentity(m_folder.Get(), m_folderIdentity) || !(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         || IsLink(tag.FileAttributes, tag.ReparseTag)) {
         m_folder.Reset();
         return false;
     }
-    m_volume = info.dwVolumeSerialNumber;
     return true;
 }
 

@@ -4,6 +4,7 @@
 // the handle is taken on the folder itself, never on what a link points to, and is kept while
 // its entries are read.
 
+#include "engine/FileIdentity.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -23,6 +24,7 @@ struct DirectoryEntry {
     DWORD reparseTag = 0; // with FILE_ATTRIBUTE_REPARSE_POINT
     ULONGLONG size = 0;
     ULONGLONG fileId = 0; // 0 where the file system has none
+    std::wstring shortName; // the 8.3 name, where the file system gave the item one
 };
 
 // The records of a FILE_ID_BOTH_DIR_INFO chain, "." and ".." left out. False where a record or
@@ -33,14 +35,14 @@ class DirectoryListing {
 public:
     // False where the path is not a folder, or is a link (the folder is then not to be walked).
     bool Open(const std::wstring& folder);
-    // Serial number of the folder's volume.
-    DWORD Volume() const { return m_volume; }
+    // The folder that is being listed: its volume's serial number and its file index.
+    const FileIdentity& Identity() const { return m_folderIdentity; }
     // The next entry in the file system's order; false after the last.
     bool Next(DirectoryEntry& entry);
 
 private:
     UniqueFile m_folder;
-    DWORD m_volume = 0;
+    FileIdentity m_folderIdentity;
     bool m_started = false;
     std::vector<DirectoryEntry> m_batch;
     size_t m_next = 0;

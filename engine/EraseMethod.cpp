@@ -26,10 +26,11 @@ bool IsKnownMethod(int methodId)
 
 int32_t Percent(ULONGLONG part, ULONGLONG whole)
 {
-    // A job whose size could not be read has no usable whole.
+    // A job whose size could not be read has no usable whole; a file that grew since it was
+    // counted does not take the job past its end.
     if (whole == 0)
         return 0;
-    return static_cast<int32_t>(static_cast<double>(part) / static_cast<double>(whole) * 100.0);
+    return part >= whole ? 100 : static_cast<int32_t>(static_cast<double>(part) / static_cast<double>(whole) * 100.0);
 }
 
 } // namespace
@@ -61,18 +62,15 @@ std::unique_ptr<CEraseMethod> CreateEraseMethod(int methodId)
     }
 }
 
-CEraseMethod::PassEnd CEraseMethod::Fail(int32_t code)
+Outcome CEraseMethod::Fail(int32_t code)
 {
-    if (SendNotice(m_context->notify, Problem, m_context->path, nullptr, 0, 0, code) != kAnswerSkip)
-        return PassEnd::ReturnFalse;
-    m_skipped = true;
-    return PassEnd::ReturnTrue;
+    return OutcomeOfAnswer(SendProblem(m_context->notify, m_context->path, code), code);
 }
 
-bool CEraseMethod::ReportNoMemory(EraseContext* context)
+Outcome CEraseMethod::ReportNoMemory(EraseContext* context)
 {
-    SendNotice(context->notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
-    return false;
+    SendNoMemory(context->notify);
+    return {Ended::Stopped, kProblemNoMemory};
 }
 
 void CEraseMethod::ProgressStep(int pass, ULONGLONG writtenBefore)
@@ -88,6 +86,9 @@ void CEraseMethod::ProgressStep(int pass, ULONGLONG writtenBefore)
 
 void CEraseMethod::SendProgress(int32_t filePercent, ULONGLONG totalDone)
 {
-    SendNotice(m_context->notify, Progress, m_context->path, nullptr, filePercent,
-               Percent(totalDone, m_context->totalSize));
+    // While the job is still being counted, its share done means nothing yet.
+    const JobCount count =
+        m_context->jobSize ? m_context->jobSize->Current() : JobCount{0, m_context->totalSize, true};
+    ::SendProgress(m_context->notify, m_context->path, filePercent, count.complete ? Percent(totalDone, count.bytes) : 0,
+                 count);
 }

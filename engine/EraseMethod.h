@@ -6,6 +6,7 @@
 #include "engine/EraseNotice.h"
 #include "engine/EraseRandom.h"
 #include "engine/EraserFile.h"
+#include "engine/Outcome.h"
 
 #include <windows.h>
 
@@ -13,50 +14,56 @@
 #include <memory>
 #include <new>
 
+// The size of a job that is counted while it runs; read on any thread.
+class JobSize {
+public:
+    virtual JobCount Current() const = 0;
+
+protected:
+    ~JobSize() = default;
+};
+
 // What a method works on; filled by the worker, one per job, reused for every file.
 struct EraseContext {
     CEraserFile* file;
     NoticeCallback notify;
     const wchar_t* path;  // copied into every notice
     ULONGLONG fileSize;   // set by Erase before the first pass
-    ULONGLONG totalSize;  // all files of the job
+    ULONGLONG totalSize;  // all files of the job, where it is known before the job
     ULONGLONG doneBefore; // files of the job already processed
     int32_t passCount;
     CancelFlag* cancel;
+    // Where set, the job's size as counted so far, which takes the place of totalSize.
+    const JobSize* jobSize = nullptr;
 };
 
 class CEraseMethod {
 public:
     virtual ~CEraseMethod() = default;
 
-    // True when the file was overwritten completely, was empty, the job was cancelled, or the
-    // user chose to skip the file after a failure; false when the user chose to stop or no
-    // working memory could be had.
-    virtual bool Erase(EraseContext* context) = 0;
-
-    // Whether the last Erase ended with the user skipping the file after a failure: such a
-    // file is not completely overwritten and must stay where it is.
-    bool LastFileSkipped() const { return m_skipped; }
+    // Done when the file was overwritten completely or was empty; Skipped when the user chose
+    // to leave the file after a failure (it is not completely overwritten and must stay where
+    // it is); Stopped when the user chose to stop, the job was cancelled or no working memory
+    // could be had.
+    virtual Outcome Erase(EraseContext* context) = 0;
 
 protected:
     static constexpr DWORD kChunkSize = 65536;
 
-    // How a pass (or the frame) ends.
-    enum class PassEnd { Next, ReturnTrue, ReturnFalse };
-
     // The frame shared by all methods: size, empty file, first and last progress, the passes.
+    // Each pass ends done (the next one follows), skipped or stopped (the frame ends with it).
     template <class RunPass>
-    bool RunFrame(EraseContext* context, int passes, RunPass runPass);
+    Outcome RunFrame(EraseContext* context, int passes, RunPass runPass);
 
     // One pass from offset 0 to the end in chunks; chunkData(written, count) yields the bytes
     // of the next chunk. Checks the cancel flag and takes a progress step after each chunk.
     template <class ChunkData>
-    PassEnd WritePass(int pass, ChunkData chunkData);
+    Outcome WritePass(int pass, ChunkData chunkData);
 
     // A failed file call: the user decides between skipping the file and stopping.
-    PassEnd Fail(int32_t code);
-    // Working memory could not be had: reported, and the method fails.
-    bool ReportNoMemory(EraseContext* context);
+    Outcome Fail(int32_t code);
+    // Working memory could not be had: reported, and the job stops.
+    Outcome ReportNoMemory(EraseContext* context);
     // A working buffer, null when there is no memory for it.
     static std::unique_ptr<BYTE[]> NewBuffer(size_t size) { return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[size]); }
     // Progress after a chunk of this pass, writtenBefore counting the pass's bytes before it.
@@ -68,33 +75,31 @@ protected:
 
 private:
     void SendProgress(int32_t filePercent, ULONGLONG totalDone);
-    bool m_skipped = false;
 };
 
 template <class RunPass>
-bool CEraseMethod::RunFrame(EraseContext* context, int passes, RunPass runPass)
+Outcome CEraseMethod::RunFrame(EraseContext* context, int passes, RunPass runPass)
 {
     m_context = context;
-    m_skipped = false;
     ULONGLONG size = 0;
     if (!context->file->GetSize(size))
-        return Fail(kProblemSeek) == PassEnd::ReturnTrue;
+        return Fail(kProblemSeek);
     if (size == 0)
-        return true;
+        return kStepDone;
     context->fileSize = size;
     m_lastPercent = 0;
     SendProgress(0, context->doneBefore);
     for (int pass = 0; pass < passes; ++pass) {
-        const PassEnd end = runPass(pass);
-        if (end != PassEnd::Next)
-            return end == PassEnd::ReturnTrue;
+        const Outcome end = runPass(pass);
+        if (end.ended != Ended::Done)
+            return end;
     }
     SendProgress(100, context->doneBefore + size);
-    return true;
+    return kStepDone;
 }
 
 template <class ChunkData>
-CEraseMethod::PassEnd CEraseMethod::WritePass(int pass, ChunkData chunkData)
+Outcome CEraseMethod::WritePass(int pass, ChunkData chunkData)
 {
     if (!m_context->file->Seek(0, nullptr, FILE_BEGIN))
         return Fail(kProblemSeek);
@@ -105,11 +110,11 @@ CEraseMethod::PassEnd CEraseMethod::WritePass(int pass, ChunkData chunkData)
         if (!m_context->file->Write(chunkData(written, count), count, &done))
             return Fail(kProblemWrite);
         if (StopRequested(m_context->cancel))
-            return PassEnd::ReturnTrue;
+            return kStepCancelled;
         ProgressStep(pass, written);
         written += count;
     }
-    return PassEnd::Next;
+    return kStepDone;
 }
 
 // The methods in the order of the method lists; a method id is its index plus one.

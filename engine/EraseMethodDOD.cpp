@@ -6,7 +6,7 @@ namespace {
 constexpr int kSteps = 7;
 }
 
-bool CEraseMethodDOD::Erase(EraseContext* context)
+Outcome CEraseMethodDOD::Erase(EraseContext* context)
 {
     auto buffer = NewBuffer(kChunkSize);
     if (!buffer)

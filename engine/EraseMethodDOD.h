@@ -6,5 +6,5 @@
 // random; the three-pass variant runs the last three.
 class CEraseMethodDOD final : public CEraseMethod {
 public:
-    bool Erase(EraseContext* context) override;
+    Outcome Erase(EraseContext* context) override;
 };

@@ -5,21 +5,19 @@ constexpr DWORD kEnds = 4096;
 constexpr DWORD kHalf = kEnds / 2;
 } // namespace
 
-bool CEraseMethodFirstLast2KB::Erase(EraseContext* context)
+Outcome CEraseMethodFirstLast2KB::Erase(EraseContext* context)
 {
     return RunFrame(context, 1, [&](int) {
         const ULONGLONG size = context->fileSize;
         const DWORD bufferSize = size >= kEnds ? kEnds : static_cast<DWORD>(size);
         auto buffer = NewBuffer(bufferSize);
-        if (!buffer) {
-            ReportNoMemory(context);
-            return PassEnd::ReturnFalse;
-        }
+        if (!buffer)
+            return ReportNoMemory(context);
         m_random.FillChunk(buffer.get(), bufferSize);
         DWORD written = 0;
         if (size < kEnds) {
             // The file was just opened: the position is its start.
-            return context->file->Write(buffer.get(), bufferSize, &written) ? PassEnd::Next : Fail(kProblemWrite);
+            return context->file->Write(buffer.get(), bufferSize, &written) ? kStepDone : Fail(kProblemWrite);
         }
         if (!context->file->Seek(0, nullptr, FILE_BEGIN))
             return Fail(kProblemSeek);
@@ -30,6 +28,6 @@ bool CEraseMethodFirstLast2KB::Erase(EraseContext* context)
             return Fail(kProblemSeek);
         if (!context->file->Write(buffer.get() + kHalf, kHalf, &written))
             return Fail(kProblemWrite);
-        return PassEnd::Next;
+        return kStepDone;
     });
 }

@@ -6,5 +6,5 @@
 // 4 KB), in one pass without a cancel check.
 class CEraseMethodFirstLast2KB final : public CEraseMethod {
 public:
-    bool Erase(EraseContext* context) override;
+    Outcome Erase(EraseContext* context) override;
 };

@@ -23,7 +23,7 @@ CEraseMethodGutmann::CEraseMethodGutmann() : m_patterns(), m_buffer(NewBuffer(kP
     std::memcpy(m_patterns + kRandomBytes, kFixedPatterns, sizeof(kFixedPatterns));
 }
 
-bool CEraseMethodGutmann::Erase(EraseContext* context)
+Outcome CEraseMethodGutmann::Erase(EraseContext* context)
 {
     if (!m_buffer)
         return ReportNoMemory(context);

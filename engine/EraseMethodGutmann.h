@@ -7,7 +7,7 @@
 class CEraseMethodGutmann final : public CEraseMethod {
 public:
     CEraseMethodGutmann();
-    bool Erase(EraseContext* context) override;
+    Outcome Erase(EraseContext* context) override;
 
     static constexpr int kPasses = 35;
     static constexpr size_t kPatternBufferSize = kChunkSize + 3;

@@ -1,6 +1,6 @@
 #include "engine/EraseMethodRandom.h"
 
-bool CEraseMethodRandom::Erase(EraseContext* context)
+Outcome CEraseMethodRandom::Erase(EraseContext* context)
 {
     auto buffer = NewBuffer(kChunkSize);
     if (!buffer)

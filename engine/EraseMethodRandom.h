@@ -5,5 +5,5 @@
 // Every chunk of every pass is random data.
 class CEraseMethodRandom final : public CEraseMethod {
 public:
-    bool Erase(EraseContext* context) override;
+    Outcome Erase(EraseContext* context) override;
 };

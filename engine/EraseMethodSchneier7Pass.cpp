@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-bool CEraseMethodSchneier7Pass::Erase(EraseContext* context)
+Outcome CEraseMethodSchneier7Pass::Erase(EraseContext* context)
 {
     auto buffer = NewBuffer(kChunkSize);
     if (!buffer)

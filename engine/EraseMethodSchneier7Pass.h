@@ -5,5 +5,5 @@
 // 0x00, then 0x01, then random data in every further pass.
 class CEraseMethodSchneier7Pass final : public CEraseMethod {
 public:
-    bool Erase(EraseContext* context) override;
+    Outcome Erase(EraseContext* context) override;
 };

@@ -1,6 +1,12 @@
 #pragma once
 // The one record through which the erasing engine reports to the job driver, and the
 // answers that come back.
+//
+// Every notice of a job is sent on the job's worker thread, one at a time, and the worker waits
+// for the answer. The count that runs beside an erase job (on a thread of its own) sends none:
+// its figures reach the driver in the worker's Progress and Counted notices.
+
+#include <windows.h>
 
 #include <cstdint>
 
@@ -13,12 +19,44 @@ enum NoticeType : int32_t {
     FileStarted = 5,
     FileOverwritten = 6,
     FolderStarted = 7,
-    FolderRemoved = 8,
-    // A volume root whose content the job erased: a root is never removed.
-    RootEmptied = 9,
-    // One name of a file that has further names outside the job: that name was removed, the
-    // file's content was left as it is.
-    NameRemoved = 10,
+    // One per item the job met (a file, a link, a folder, a drive's root), once it is done
+    // with: what became of it.
+    ItemFinished = 11,
+    // The files and bytes the count beside the job has found, while it runs and once it ends.
+    Counted = 12,
+};
+
+enum class ItemKind : int32_t {
+    File = 0,
+    FileWithStreams = 1, // a file with named data streams beside its main one
+    Link = 2,            // a junction, symbolic link or mount point: only the link itself
+    Folder = 3,
+    DriveRoot = 4,       // never removed: emptied
+};
+
+enum class ItemOutcome : int32_t {
+    Erased = 0,       // a file overwritten and its names removed; a folder removed; a drive emptied
+    NamesRemoved = 1, // a file's names in the job removed; its content stays under its names elsewhere
+    LinkRemoved = 2,  // the link removed; what it points to untouched
+    Skipped = 3,      // left as it was after the problem in `code`
+    NotRemoved = 4,   // still there for the reason in `code`: a folder not empty, a link the
+                      // system cannot remove alone, a file whose overwritten content stays
+                      // under a scrambled name
+    Interrupted = 5,  // the job stopped while at it; a file may be partly overwritten
+};
+
+// ItemFinished: the item's kind, its data in bytes (named streams included) and its fate.
+struct ItemEnd {
+    ItemKind kind;
+    ItemOutcome outcome;
+    ULONGLONG size;
+};
+
+// What the count beside an erase job has found so far.
+struct JobCount {
+    ULONGLONG files;
+    ULONGLONG bytes; // data of the files, named streams included once the worker met them
+    bool complete;   // the count has ended: the bytes are the job's total
 };
 
 struct EraseNotice {
@@ -26,8 +64,11 @@ struct EraseNotice {
     const wchar_t* path;    // the sender's copy, alive for the call only; may be null
     const wchar_t* owner;   // lock reports only: the owning process's name; may be null
     int32_t filePercent;    // Progress only
-    int32_t totalPercent;   // Progress only
-    int32_t code;           // Problem only: a ProblemCode
+    int32_t totalPercent;   // Progress only; 0 while the job's size is being counted
+    int32_t code;           // Problem: a ProblemCode; ItemFinished: the problem behind a
+                            // skip or a failed removal, else 0
+    ItemEnd item = {};      // ItemFinished only
+    JobCount count = {};    // Progress and Counted only
 };
 
 // Called synchronously on the sender's thread; the result is read for Problem notices only.
@@ -47,6 +88,12 @@ enum ProblemCode : int32_t {
     kProblemSeek = 25,
     kProblemWrite = 29,
     kProblemOpen = 110,
+    // A folder that still holds something (an item that was skipped or could not go): no
+    // process is to blame, and nothing is asked.
+    kProblemFolderNotEmpty = 145,
+    // A link that could not be removed without what it points to: where the system shows a
+    // handle on the link as what it points to, or the item at its name is no link any more.
+    kProblemLinkNotRemovable = 4390,
     kProblemDeleteFailed = 13886,
     kProblemCloseHandleFailed = 13888,
     kProblemKillFailed = 13889,
@@ -61,6 +108,28 @@ enum ProblemCode : int32_t {
 
 // Sends one notice. The path is copied for the call and freed after it; when the copy
 // cannot be made, a Problem 14 without a path goes out instead and Terminate is returned.
-int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path = nullptr,
-                   const wchar_t* owner = nullptr, int32_t filePercent = 0, int32_t totalPercent = 0,
-                   int32_t code = 0);
+int32_t SendNotice(NoticeCallback notify, const EraseNotice& notice);
+// A notice of the job (JobStarted, JobCompleted, JobTerminated) or about an item (FileStarted,
+// FileOverwritten, FolderStarted), which carries its path only.
+int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path = nullptr);
+// The wipe's notices, which still carry their figures in the fields of the erase's.
+int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path, const wchar_t* owner,
+                   int32_t filePercent, int32_t totalPercent, int32_t code);
+
+// A problem with an item, and the user's answer; the owner names the process that holds it.
+int32_t SendProblem(NoticeCallback notify, const wchar_t* path, int32_t code);
+int32_t SendProblem(NoticeCallback notify, const wchar_t* path, const wchar_t* owner, int32_t code);
+// No working memory could be had; the job ends.
+void SendNoMemory(NoticeCallback notify);
+void SendProgress(NoticeCallback notify, const wchar_t* path, int32_t filePercent, int32_t totalPercent,
+                  const JobCount& count);
+void SendItemFinished(NoticeCallback notify, const wchar_t* path, const ItemEnd& end, int32_t code = 0);
+void SendCounted(NoticeCallback notify, const JobCount& count);
+
+// Whether a failed open or removal is one that another process's handle causes, and so one
+// whose holder is worth looking for. Access denied, a folder that is not empty and the rest
+// are problems of their own, which no process holds.
+inline bool IsHolderError(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}

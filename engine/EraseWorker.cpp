@@ -4,6 +4,7 @@
 #include "engine/EraserFileNTFS.h"
 #include "engine/JobThread.h"
 #include "engine/TargetPath.h"
+#include "engine/TreeWalk.h"
 #include "locks/HandleOwner.h"
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"
@@ -15,10 +16,8 @@
 
 namespace {
 
-bool EndsWithSeparator(const std::wstring& path)
-{
-    return !path.empty() && path.back() == L'\\';
-}
+// How often, at most, the driver hears of the count while it runs.
+constexpr ULONGLONG kCountReportMs = 100;
 
 // The path in the system's own form, in which no name is changed and no name means a device.
 std::wstring NtPath(const std::wstring& path)
@@ -41,20 +40,62 @@ bool RenameHeld(HANDLE file, const std::wstring& path)
     return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-bool PathIsLink(const std::wstring& path, DWORD attributes)
+bool DeleteHeld(HANDLE item)
 {
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
-    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    return ::SetFileInformationByHandle(item, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
 }
 
-ULONGLONG SizeOfFile(const std::wstring& path)
+// Read-only belongs to the file, not to the name: a file that keeps its content under other
+// names gets it back once this name is gone.
+bool DeleteNameKeepingAttributes(HANDLE file, const std::wstring& path)
 {
-    UniqueFile file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size;
-    return file && ::GetFileSizeEx(file.Get(), &size) ? static_cast<ULONGLONG>(size.QuadPart) : 0;
+    FILE_BASIC_INFO before = {};
+    const bool restore = ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof(before))
+                         && (before.FileAttributes & FILE_ATTRIBUTE_READONLY);
+    if (restore) {
+        FILE_BASIC_INFO writable = {};
+        writable.FileAttributes = (before.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable));
+    }
+    EraseWorker::ScrambleName(file, path);
+    const bool deleted = DeleteHeld(file);
+    if (restore) {
+        FILE_BASIC_INFO back = {};
+        back.FileAttributes = before.FileAttributes;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &back, sizeof(back));
+    }
+    return deleted;
+}
+
+// An item opened to be removed, without following a link at its name.
+UniqueFile OpenToRemove(const std::wstring& path, DWORD access)
+{
+    return UniqueFile(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE | access,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The handle is the item found there before (where it is known), and the kind of item expected.
+bool IsListedItem(HANDLE item, bool identified, const FileIdentity& listed, bool folder)
+{
+    FILE_ATTRIBUTE_TAG_INFO tag;
+    FileIdentity held;
+    return ::GetFileInformationByHandleEx(item, FileAttributeTagInfo, &tag, sizeof(tag))
+           && !IsLink(tag.FileAttributes, tag.ReparseTag) && ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder
+           && (!identified || (QueryFileIdentity(item, held) && held.IsSameFile(listed)));
+}
+
+Attempt Failed(int32_t problem, DWORD error = ::GetLastError())
+{
+    return {problem, error};
+}
+
+// What a skip or a stop made of an item: a step that changed nothing leaves it skipped, one
+// that came after the content or belongs to its removal leaves it not removed.
+ItemOutcome OutcomeOfItem(const Outcome& outcome, ItemOutcome skipped)
+{
+    return outcome.ended == Ended::Stopped ? ItemOutcome::Interrupted : skipped;
 }
 
 } // namespace
@@ -76,136 +117,389 @@ void EraseWorker::Run()
     SendNotice(m_notify, JobStarted);
     if (m_targets.empty() || std::find(m_targets.begin(), m_targets.end(), std::wstring()) != m_targets.end()) {
         // An empty target would make the walk list the current directory.
-        SendNotice(m_notify, Problem, L"", nullptr, 0, 0, kProblemOpen);
+        SendProblem(m_notify, L"", kProblemOpen);
         SendNotice(m_notify, JobTerminated);
         return;
     }
     if (!m_method) {
-        SendNotice(m_notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
+        SendNoMemory(m_notify);
         SendNotice(m_notify, JobTerminated);
         return;
     }
-
-    for (const std::wstring& target : m_targets)
-        CollectTargets(target);
-    m_totalSize = ContentToWrite();
+    m_distinctTargets = DistinctTargets(m_targets);
+    m_counter.Start(m_distinctTargets);
     m_context = {};
     m_context.cancel = m_cancel;
+    m_context.jobSize = &m_counter;
 
-    for (const FileTarget& file : m_files) {
+    Outcome outcome = kStepDone;
+    for (const std::wstring& target : m_distinctTargets) {
+        outcome = EraseTarget(target);
+        if (outcome.ended == Ended::Stopped)
+            break;
+    }
+    if (outcome.ended != Ended::Stopped)
+        outcome = DecideWaiting();
+    // The count is not left running after the job, and a job that ran to its end says its
+    // total.
+    if (outcome.ended == Ended::Stopped || StopRequested()) {
+        m_counter.Stop();
+    } else {
+        m_counter.Wait();
+        ReportCount();
+    }
+    SendNotice(m_notify, outcome.ended == Ended::Stopped || StopRequested() ? JobTerminated : JobCompleted);
+}
+
+Outcome EraseWorker::EraseTarget(const std::wstring& target)
+{
+    m_counter.WaitUntilSeen(++m_met);
+    TargetItem item;
+    FolderState none;
+    if (!ReadTarget(target, item)) {
+        // Nothing can be told of it: opening it says what is wrong.
+        return EraseFile({item.path, 0, 0, false, FileIdentity(), false, FileName()}, none);
+    }
+    if (item.isLink)
+        return RemoveLink(item.path, item.isFolder);
+    const bool identified = item.entry.fileId != 0;
+    if (!item.isFolder)
+        return EraseFile({item.path, item.entry.attributes, item.entry.size, identified, item.identity, item.listedName,
+                          item.name},
+                         none);
+    const std::wstring folder = item.isRoot ? item.path : item.path + L"\\";
+    TreeWalk walk;
+    // A folder that cannot be listed as the folder read just now (one that cannot be read, or
+    // another put in its place) is only removed, if it still is.
+    if (!walk.Start(folder) || (identified && !walk.FolderIdentity().IsSameFile(item.identity)))
+        return item.isRoot ? FinishRoot(folder) : RemoveFolder(folder, identified, item.identity);
+    return EraseTree(walk, item.isRoot);
+}
+
+// Depth first, each item done with as it is met; a folder once all in it is done. Holds the
+// folders on the current path, nothing else.
+Outcome EraseWorker::EraseTree(TreeWalk& walk, bool isRoot)
+{
+    std::vector<FolderState> folders(1);
+    DirectoryEntry entry;
+    for (;;) {
+        ReportCount();
         if (StopRequested())
-            break;
-        if (!EraseOneFile(file)) {
-            m_failed = true;
-            break;
+            return kStepCancelled;
+        const TreeWalk::Step step = walk.Next(entry);
+        if (step == TreeWalk::Step::End)
+            return kStepDone;
+        Outcome outcome;
+        if (step == TreeWalk::Step::FolderEnd) {
+            const FolderState state = folders.back();
+            folders.pop_back();
+            outcome = FinishFolder(walk.Folder(), walk.FolderIdentity(), isRoot && folders.empty(), state,
+                                   folders.empty() ? nullptr : &folders.back());
+        } else {
+            m_counter.WaitUntilSeen(++m_met);
+            bool entered = false;
+            outcome = EraseEntry(walk, entry, folders.back(), entered);
+            if (entered)
+                folders.emplace_back();
         }
-    }
-    if (!StopRequested()) {
-        for (const std::wstring& folder : m_folders) {
-            if (StopRequested())
-                break;
-            if (!RemoveOneFolder(folder)) {
-                m_failed = true;
-                break;
-            }
-        }
-    }
-
-    m_files.clear();
-    m_folders.clear();
-    SendNotice(m_notify, StopRequested() || m_failed ? JobTerminated : JobCompleted);
-}
-
-void EraseWorker::CollectTargets(const std::wstring& target)
-{
-    // An unreadable target has every attribute bit set and so counts as a folder.
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    // A link named without a final separator is the link alone, whatever it points to.
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (!EndsWithSeparator(target) && PathIsLink(target, attributes))) {
-        const bool isLink = PathIsLink(target, attributes);
-        AddFile(target, isLink, isLink ? 0 : SizeOfFile(target), nullptr);
-        return;
-    }
-    // The walk appends names to the folder path, which so needs its separator. A folder that
-    // cannot be listed as itself (a link in its place, one that cannot be read) is only removed.
-    const std::wstring folder = EndsWithSeparator(target) ? target : target + L"\\";
-    DirectoryListing listing;
-    if (listing.Open(folder))
-        CollectFolder(folder, std::move(listing));
-    m_folders.push_back(folder);
-}
-
-// Depth first: the files of a sub-folder follow in the order met, and every folder comes
-// after all folders below it. Iterative, so that no depth of nesting can exhaust the stack.
-void EraseWorker::CollectFolder(const std::wstring& top, DirectoryListing&& listing)
-{
-    struct Level {
-        std::wstring folder;
-        DirectoryListing listing;
-    };
-    std::vector<Level> levels;
-    levels.push_back({top, std::move(listing)});
-    while (!levels.empty()) {
-        DirectoryEntry entry;
-        if (!levels.back().listing.Next(entry)) {
-            const std::wstring finished = levels.back().folder;
-            levels.pop_back();
-            if (!levels.empty())
-                m_folders.push_back(finished);
-            continue;
-        }
-        const std::wstring path = levels.back().folder + entry.name;
-        const bool isLink = IsLink(entry.attributes, entry.reparseTag);
-        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            // The file as the listing found it, so that its name leads nowhere else later.
-            FileIdentity found;
-            found.volume = levels.back().listing.Volume();
-            found.index = entry.fileId;
-            AddFile(path, isLink, isLink ? 0 : entry.size, entry.fileId ? &found : nullptr);
-            continue;
-        }
-        const std::wstring sub = path + L"\\";
-        DirectoryListing subListing;
-        if (!isLink && subListing.Open(sub))
-            levels.push_back({sub, std::move(subListing)});
-        else
-            m_folders.push_back(sub);
+        if (outcome.ended == Ended::Stopped)
+            return outcome;
     }
 }
 
-void EraseWorker::AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found)
+Outcome EraseWorker::EraseEntry(TreeWalk& walk, const DirectoryEntry& entry, FolderState& folder, bool& entered)
 {
-    FileTarget file = {path, isLink, found != nullptr, found ? *found : FileIdentity(), 0};
-    if (!isLink) {
-        // How many names the file has, and which file it is where the listing did not say. A
-        // name that leads to another file than the one found is caught when it is opened.
-        FileIdentity named;
-        if (QueryFileIdentity(path.c_str(), named)) {
-            if (!file.identified)
-                file.identity = named;
-            file.identified = true;
-            file.identity.names = named.names;
-        }
-        if (file.identity.names > 1)
-            ++m_namesInJob[file.identity];
-        for (const NamedStream& stream : m_streams.List(path))
-            size += stream.size;
-        file.size = size;
+    const std::wstring path = walk.Folder() + entry.name;
+    Outcome outcome = kStepDone;
+    if (IsLink(entry.attributes, entry.reparseTag)) {
+        outcome = RemoveLink(path, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } else if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        entered = walk.Enter(entry);
+        // One that cannot be listed as the folder listed here is only removed, if it still is.
+        if (!entered)
+            outcome = RemoveFolder(path + L"\\", entry.fileId != 0, walk.Listed(entry));
+    } else {
+        const FileIdentity listed = walk.Listed(entry);
+        outcome = EraseFile({path, entry.attributes, entry.size, entry.fileId != 0, listed, true,
+                             NameIn(walk.FolderIdentity(), entry.name)},
+                            folder);
     }
-    m_files.push_back(std::move(file));
+    if (outcome.ended == Ended::Skipped)
+        folder.keeps = true;
+    return outcome;
 }
 
-// A file with several names counts once, and not at all where its content stays.
-ULONGLONG EraseWorker::ContentToWrite() const
+Outcome EraseWorker::FinishFolder(const std::wstring& path, const FileIdentity& listed, bool isRoot,
+                                  const FolderState& state, FolderState* parent)
 {
-    ULONGLONG total = 0;
-    std::set<FileIdentity> counted;
-    for (const FileTarget& file : m_files) {
-        if (file.identity.names > 1 && (FateOf(file.identity) != ContentFate::Overwrite || !counted.insert(file.identity).second))
-            continue;
-        total += file.size;
+    if (state.waits && !state.keeps) {
+        m_waitingFolders.push_back({path, true, listed, isRoot});
+        if (parent)
+            parent->waits = true;
+        return kStepDone;
     }
-    return total;
+    if (isRoot)
+        return FinishRoot(path);
+    Outcome outcome;
+    if (state.keeps) {
+        // What stays in it keeps it: no process is to blame, nothing is tried.
+        SendNotice(m_notify, FolderStarted, path.c_str());
+        outcome = OutcomeOfAnswer(SendProblem(m_notify, path.c_str(), kProblemFolderNotEmpty), kProblemFolderNotEmpty);
+        Finished(path, ItemKind::Folder, OutcomeOfItem(outcome, ItemOutcome::NotRemoved), 0, kProblemFolderNotEmpty);
+    } else {
+        outcome = RemoveFolder(path, true, listed);
+    }
+    if (parent && outcome.ended != Ended::Done)
+        parent->keeps = true;
+    return outcome;
+}
+
+Outcome EraseWorker::DecideWaiting()
+{
+    for (const FileItem& file : m_waitingFiles) {
+        if (StopRequested())
+            return kStepCancelled;
+        const Outcome outcome = EraseNameOfSeveral(file);
+        if (outcome.ended == Ended::Stopped)
+            return outcome;
+    }
+    for (const WaitingFolder& folder : m_waitingFolders) {
+        if (StopRequested())
+            return kStepCancelled;
+        const Outcome outcome =
+            folder.isRoot ? FinishRoot(folder.path) : RemoveFolder(folder.path, folder.identified, folder.identity);
+        if (outcome.ended == Ended::Stopped)
+            return outcome;
+    }
+    return kStepDone;
+}
+
+// What a file needs is learned as it is opened to be erased: which file it is, how many names
+// it has, its streams. A file with several names waits for the end of the walk.
+Outcome EraseWorker::EraseFile(const FileItem& file, FolderState& folder)
+{
+    SendNotice(m_notify, FileStarted, file.path.c_str());
+    const ULONGLONG before = m_passed;
+    CEraserFileNTFS eraser;
+    if (file.identified)
+        eraser.RequireFile(file.identity);
+    FileIdentity identity = file.identity;
+    // Its names are counted before anything of it changes: a file with a name elsewhere keeps
+    // its read-only attribute with its content.
+    if ((file.attributes & FILE_ATTRIBUTE_READONLY) && eraser.ClearReadOnly(file.path.c_str(), identity, true)
+        && identity.names > 1) {
+        Defer(file, identity, folder);
+        return kStepDone;
+    }
+    Outcome outcome = OpenForErasing(eraser, file);
+    if (outcome.ended != Ended::Done) {
+        Finished(file.path, ItemKind::File, OutcomeOfItem(outcome, ItemOutcome::Skipped), file.size, outcome.problem);
+        m_passed = before + file.size;
+        return outcome;
+    }
+    if (eraser.Identity(identity) && identity.names > 1) {
+        eraser.Close();
+        Defer(file, identity, folder);
+        return kStepDone;
+    }
+    outcome = EraseOpened(eraser, file, identity);
+    m_passed = std::max(m_passed, before + file.size);
+    return outcome;
+}
+
+void EraseWorker::Defer(const FileItem& file, const FileIdentity& identity, FolderState& folder)
+{
+    // A name that cannot be told apart from the others is not counted: the content then stays,
+    // rather than go while a name outside may still lead to it.
+    if (file.nameKnown)
+        m_namesInJob[identity].insert(file.name);
+    FileItem waiting = file;
+    waiting.identity = identity;
+    waiting.identified = true;
+    m_waitingFiles.push_back(std::move(waiting));
+    folder.waits = true;
+}
+
+// One name of a file with several, once the walk has met all the job's names; the walk already
+// said it started on it.
+Outcome EraseWorker::EraseNameOfSeveral(const FileItem& file)
+{
+    const ULONGLONG before = m_passed;
+    // Names are counted again: one may have been added or removed since the walk.
+    FileIdentity identity = file.identity, now;
+    if (QueryFileIdentity(file.path.c_str(), now) && now.IsSameFile(identity))
+        identity.names = now.names;
+    ContentFate fate = FateOf(identity);
+    CEraserFileNTFS eraser;
+    eraser.RequireFile(file.identity);
+    Outcome outcome = kStepDone;
+    if (fate == ContentFate::Overwrite && (file.attributes & FILE_ATTRIBUTE_READONLY))
+        eraser.ClearReadOnly(file.path.c_str(), identity, false);
+    if (fate == ContentFate::Overwrite)
+        outcome = OpenForErasing(eraser, file);
+    if (outcome.ended != Ended::Done) {
+        Finished(file.path, ItemKind::File, OutcomeOfItem(outcome, ItemOutcome::Skipped), file.size, outcome.problem);
+    } else if (fate == ContentFate::Overwrite && eraser.Identity(identity) && (fate = FateOf(identity)) == ContentFate::Overwrite) {
+        // The open handle has the last word on the names: a link made after they were counted
+        // must not lose its content either.
+        outcome = EraseOpened(eraser, file, identity);
+    } else {
+        eraser.Close();
+        outcome = RemoveName(file, identity, ItemKind::File, file.size, fate);
+    }
+    m_passed = std::max(m_passed, before + file.size);
+    return outcome;
+}
+
+Outcome EraseWorker::OpenForErasing(CEraserFileNTFS& file, const FileItem& item)
+{
+    return UntilResolved(item.path, false, [&](bool besideHolders) {
+        return file.Open(item.path.c_str(), besideHolders ? kOpenBesideHolders : kOpenAlone) == kOpenOk
+                   ? kAttemptDone
+                   : Failed(kProblemOpen, file.OpenError());
+    });
+}
+
+// The content through the handle the file was opened with, then the name through one opened on
+// it anew and checked to be the same file: a handle renamed or deleted is taken by the path it
+// was opened with on some systems (Wine), which a folder swapped on the way may lead elsewhere.
+Outcome EraseWorker::EraseOpened(CEraserFileNTFS& file, const FileItem& item, const FileIdentity& identity)
+{
+    const std::vector<NamedStream> streams = m_streams.List(file.Handle(), item.path);
+    ULONGLONG size = item.size;
+    for (const NamedStream& stream : streams)
+        size += stream.size;
+    m_counter.AddBytes(size - item.size);
+    const ItemKind kind = streams.empty() ? ItemKind::File : ItemKind::FileWithStreams;
+    Outcome outcome = OverwriteContent(file, item.path, streams);
+    if (outcome.ended != Ended::Done) {
+        // A file cut short keeps its name and what was written so far; one skipped after a
+        // failed write is not deleted as if it had been overwritten.
+        Finished(item.path, kind, OutcomeOfItem(outcome, ItemOutcome::Skipped), size, outcome.problem);
+        return outcome;
+    }
+    if (identity.names > 1)
+        m_overwritten.insert(identity);
+    file.Close();
+    SendNotice(m_notify, FileOverwritten, item.path.c_str());
+    return RemoveName(item, identity, kind, size, ContentFate::Overwrite);
+}
+
+// The main data, then every named stream, each with all of the method's passes.
+Outcome EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring& path, const std::vector<NamedStream>& streams)
+{
+    Outcome outcome = RunMethod(file, path);
+    for (auto stream = streams.begin(); stream != streams.end() && outcome.ended == Ended::Done; ++stream) {
+        std::unique_ptr<CEraserFile> streamFile;
+        outcome = UntilResolved(stream->path, false, [&](bool) {
+            OpenResult result = kOpenFailed;
+            streamFile = m_streams.Open(*stream, result);
+            return streamFile ? kAttemptDone : Failed(kProblemOpen, ERROR_SUCCESS);
+        });
+        if (outcome.ended == Ended::Done)
+            outcome = RunMethod(*streamFile, stream->path);
+    }
+    return outcome;
+}
+
+Outcome EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
+{
+    m_context.file = &file;
+    m_context.notify = m_notify;
+    m_context.path = path.c_str();
+    m_context.passCount = PassCountOfMethod(m_methodId);
+    m_context.doneBefore = m_passed;
+    m_context.fileSize = 0; // an empty file leaves it untouched: nothing counts for it
+    const Outcome outcome = m_method->Erase(&m_context);
+    if (outcome.ended == Ended::Done)
+        m_passed += m_context.fileSize;
+    return outcome;
+}
+
+// The name is changed and removed through a handle on the file, so that it is this file's name
+// that goes whatever a folder on the way may lead to by then; skipped, the file stays under the
+// name it reached. A name gone no longer counts among the file's names, nor among the job's: the
+// names that stay outside are the file's names less those the job has yet to remove.
+Outcome EraseWorker::RemoveName(const FileItem& file, const FileIdentity& identity, ItemKind kind, ULONGLONG size,
+                                ContentFate fate)
+{
+    const Outcome outcome = UntilResolved(file.path, false, [&](bool) {
+        const UniqueFile name = OpenToRemove(file.path, FILE_WRITE_ATTRIBUTES);
+        if (!name)
+            return Failed(kProblemDeleteFailed);
+        if (!IsListedItem(name.Get(), identity.index != 0, identity, false))
+            return Failed(kProblemDeleteFailed, kErrorNotSameObject);
+        if (fate != ContentFate::Overwrite)
+            return DeleteNameKeepingAttributes(name.Get(), file.path) ? kAttemptDone : Failed(kProblemDeleteFailed);
+        ScrambleName(name.Get(), file.path);
+        return DeleteHeld(name.Get()) ? kAttemptDone : Failed(kProblemDeleteFailed);
+    });
+    if (outcome.ended == Ended::Done && file.nameKnown) {
+        const auto inJob = m_namesInJob.find(identity);
+        if (inJob != m_namesInJob.end())
+            inJob->second.erase(file.name);
+    }
+    const ItemOutcome removed = fate == ContentFate::KeptForOutside ? ItemOutcome::NamesRemoved : ItemOutcome::Erased;
+    Finished(file.path, kind, outcome.ended == Ended::Done ? removed : OutcomeOfItem(outcome, ItemOutcome::NotRemoved), size,
+             outcome.problem);
+    return outcome;
+}
+
+// The link itself, through a handle that shows it as a link: what it points to stays as it is.
+// Where a handle on the name shows what the link points to instead (so Wine does with a Unix
+// link), removing through it would remove that: the link stays and is reported.
+Outcome EraseWorker::RemoveLink(const std::wstring& path, bool isFolder)
+{
+    SendNotice(m_notify, isFolder ? FolderStarted : FileStarted, path.c_str());
+    const Outcome outcome = UntilResolved(path, isFolder, [&](bool) {
+        const UniqueFile link = OpenToRemove(path, 0);
+        FILE_ATTRIBUTE_TAG_INFO tag;
+        if (!link || !::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag)))
+            return Failed(kProblemDeleteFailed);
+        if (!IsLink(tag.FileAttributes, tag.ReparseTag))
+            return Failed(kProblemLinkNotRemovable, ERROR_NOT_A_REPARSE_POINT);
+        return DeleteHeld(link.Get()) ? kAttemptDone : Failed(kProblemDeleteFailed);
+    });
+    Finished(path, ItemKind::Link, outcome.ended == Ended::Done ? ItemOutcome::LinkRemoved : OutcomeOfItem(outcome, ItemOutcome::NotRemoved),
+             0, outcome.problem);
+    return outcome;
+}
+
+// Removes the folder the walk listed, through a handle on it, and only while its name still
+// leads to that very folder and not to a link: a folder swapped after the walk stays, and so
+// does whatever the swap put there.
+Outcome EraseWorker::RemoveFolder(const std::wstring& path, bool identified, const FileIdentity& listed)
+{
+    SendNotice(m_notify, FolderStarted, path.c_str());
+    const Outcome outcome = UntilResolved(path, true, [&](bool) {
+        const UniqueFile folder = OpenToRemove(path, 0);
+        if (!folder)
+            return Failed(kProblemFolderNotRemovable);
+        if (!IsListedItem(folder.Get(), identified, listed, true))
+            return Failed(kProblemFolderNotRemovable, kErrorNotSameObject);
+        if (DeleteHeld(folder.Get()))
+            return kAttemptDone;
+        // Something in it stayed (a skipped item), or was put there: no process is to blame.
+        const DWORD error = ::GetLastError();
+        return Failed(error == ERROR_DIR_NOT_EMPTY ? kProblemFolderNotEmpty : kProblemFolderNotRemovable, error);
+    });
+    Finished(path, ItemKind::Folder, outcome.ended == Ended::Done ? ItemOutcome::Erased : OutcomeOfItem(outcome, ItemOutcome::NotRemoved),
+             0, outcome.problem);
+    return outcome;
+}
+
+// A root can never be removed, and looking up who holds it would find the system's own handles
+// on the volume: it is only said to be empty once it is.
+Outcome EraseWorker::FinishRoot(const std::wstring& root)
+{
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(::FindFirstFileW((root + L"*").c_str(), &entry));
+    bool empty = true;
+    for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
+        empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+    Finished(root, ItemKind::DriveRoot, empty ? ItemOutcome::Erased : ItemOutcome::NotRemoved, 0,
+             empty ? 0 : kProblemFolderNotEmpty);
+    return kStepDone;
 }
 
 EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
@@ -216,143 +510,16 @@ EraseWorker::ContentFate EraseWorker::FateOf(const FileIdentity& identity) const
     if (identity.names <= 1)
         return ContentFate::Overwrite;
     const auto inJob = m_namesInJob.find(identity);
-    const DWORD namesInJob = inJob == m_namesInJob.end() ? 1 : inJob->second;
+    const size_t namesInJob = inJob == m_namesInJob.end() ? 0 : inJob->second.size();
     return identity.names > namesInJob ? ContentFate::KeptForOutside : ContentFate::Overwrite;
 }
 
-bool EraseWorker::EraseOneFile(const FileTarget& target)
-{
-    const wchar_t* path = target.path.c_str();
-    SendNotice(m_notify, FileStarted, path);
-    if (target.isLink)
-        return RemoveLink(target.path);
-
-    // Names are counted again: one may have been added or removed since the walk.
-    FileIdentity identity = target.identity;
-    if (identity.names > 1)
-        QueryFileIdentity(path, identity);
-    ContentFate fate = FateOf(identity);
-    if (fate != ContentFate::Overwrite)
-        return RemoveName(target, fate == ContentFate::KeptForOutside);
-
-    CEraserFileNTFS file;
-    if (target.identified)
-        file.RequireFile(target.identity);
-    Holders holders;
-    OpenSharing sharing = kOpenAlone;
-    for (;;) {
-        const OpenResult result = file.Open(path, sharing);
-        if (result == kOpenOk)
-            break;
-        HolderEnd end = result == kOpenLocked ? AskAboutHolder(target.path, target.path, false, holders) : HolderEnd::NoHolder;
-        if (end == HolderEnd::NoHolder) {
-            const int32_t answer = SendNotice(m_notify, Problem, path, nullptr, 0, 0, kProblemOpen);
-            if (answer == kAnswerRetry)
-                continue;
-            end = answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
-        }
-        if (end == HolderEnd::Freed) {
-            sharing = kOpenBesideHolders;
-            continue;
-        }
-        file.Close();
-        return end == HolderEnd::Skipped;
-    }
-
-    // The open handle has the last word on the names: a link made after they were counted
-    // must not lose its content either.
-    if (file.Identity(identity) && (fate = FateOf(identity)) != ContentFate::Overwrite) {
-        file.Close();
-        return RemoveName(target, fate == ContentFate::KeptForOutside);
-    }
-    const StepEnd end = OverwriteContent(file, target.path);
-    file.Close();
-    if (end == StepEnd::Stopped)
-        return false;
-    // A cancelled file keeps its name and what was written so far; a file skipped after a
-    // failed write keeps its name and is not deleted as if it had been overwritten.
-    if (StopRequested() || end == StepEnd::Skipped)
-        return true;
-    if (identity.names > 1)
-        m_overwritten.insert(identity);
-
-    SendNotice(m_notify, FileOverwritten, path);
-    return RemoveFileName(target, false) != StepEnd::Stopped;
-}
-
-// The main data, then every named stream, each with all of the method's passes.
-EraseWorker::StepEnd EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring& path)
-{
-    StepEnd end = RunMethod(file, path);
-    if (end != StepEnd::Done)
-        return end;
-    for (const NamedStream& stream : m_streams.List(path)) {
-        if (StopRequested())
-            return StepEnd::Done;
-        for (;;) {
-            OpenResult result = kOpenFailed;
-            const std::unique_ptr<CEraserFile> streamFile = m_streams.Open(stream, result);
-            if (streamFile) {
-                end = RunMethod(*streamFile, stream.path);
-                streamFile->Close();
-                break;
-            }
-            const int32_t answer = SendNotice(m_notify, Problem, stream.path.c_str(), nullptr, 0, 0, kProblemOpen);
-            if (answer == kAnswerRetry)
-                continue;
-            end = answer == kAnswerSkip ? StepEnd::Skipped : StepEnd::Stopped;
-            break;
-        }
-        if (end != StepEnd::Done)
-            return end;
-    }
-    return StepEnd::Done;
-}
-
-EraseWorker::StepEnd EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
-{
-    m_context.file = &file;
-    m_context.notify = m_notify;
-    m_context.path = path.c_str();
-    m_context.totalSize = m_totalSize;
-    m_context.passCount = PassCountOfMethod(m_methodId);
-    m_context.fileSize = 0; // an empty file leaves it untouched: nothing counts for it
-    if (!m_method->Erase(&m_context))
-        return StepEnd::Stopped;
-    m_context.doneBefore += m_context.fileSize;
-    return m_method->LastFileSkipped() ? StepEnd::Skipped : StepEnd::Done;
-}
-
-// The name is changed and removed through a handle on the file, so that it is this file's name
-// that goes whatever a folder on the way may lead to by then. A name another process holds is
-// that holder's question before it is an error.
-EraseWorker::StepEnd EraseWorker::RemoveFileName(const FileTarget& target, bool keepAttributes)
+template <class Try>
+Outcome EraseWorker::UntilResolved(const std::wstring& path, bool isFolder, Try attempt)
 {
     Holders holders;
-    UniqueFile name;
-    for (;;) {
-        name.Reset(::CreateFileW(target.path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        const DWORD error = name ? ERROR_SUCCESS : ::GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
-            break;
-        const HolderEnd asked = AskAboutHolder(target.path, target.path, false, holders);
-        if (asked == HolderEnd::Skipped || asked == HolderEnd::Stopped)
-            return asked == HolderEnd::Skipped ? StepEnd::Skipped : StepEnd::Stopped;
-        if (asked == HolderEnd::NoHolder)
-            break;
-    }
-    FileIdentity held;
-    if (name && target.identified
-        && (!QueryFileIdentity(name.Get(), held) || held.volume != target.identity.volume || held.index != target.identity.index))
-        name.Reset();
-    if (name && DeleteHeld(name.Get(), target.path, keepAttributes))
-        return StepEnd::Done;
-    // Skipped, the file stays under the name it reached.
-    return SendNotice(m_notify, Problem, target.path.c_str(), nullptr, 0, 0, kProblemDeleteFailed) == kAnswerSkip
-               ? StepEnd::Skipped
-               : StepEnd::Stopped;
+    return ::UntilResolved(m_notify, path.c_str(), attempt,
+                           [&](int32_t& answer) { return AskAboutHolder(path, isFolder, holders, answer); });
 }
 
 EraseWorker::Holders::Step EraseWorker::Holders::NextFor(DWORD processId) const
@@ -365,63 +532,55 @@ void EraseWorker::Holders::Tried(DWORD processId, Step step)
     (step == Unlock ? m_unlocked : m_killed).insert(processId);
 }
 
-// The process that holds `current` open, if one can be found, gets the next question for it;
-// the answer is carried out on the very process and handle the question named, which the
-// lookup keeps until then. `shown` is the name the user knows the item by.
-EraseWorker::HolderEnd EraseWorker::AskAboutHolder(const std::wstring& current, const std::wstring& shown,
-                                                   bool isFolder, Holders& holders)
+// The answer is carried out on the very process and handle the question named, which the
+// lookup keeps until then.
+bool EraseWorker::AskAboutHolder(const std::wstring& path, bool isFolder, Holders& holders, int32_t& answer)
 {
     LockOwnerInfo owner = {};
-    if (!FindHandleOwner(current, owner))
-        return HolderEnd::NoHolder;
+    if (!FindHandleOwner(path, owner))
+        return false;
+    // A process Windows needs is neither unlocked nor ended: the item can only be skipped.
     if (owner.HeldByWindows) {
-        const int32_t code = isFolder ? kProblemFolderHeldByWindows : kProblemFileHeldByWindows;
-        return SendNotice(m_notify, Problem, shown.c_str(), owner.ProcessName, 0, 0, code) == kAnswerSkip
-                   ? HolderEnd::Skipped
-                   : HolderEnd::Stopped;
+        answer = SendProblem(m_notify, path.c_str(), owner.ProcessName,
+                             isFolder ? kProblemFolderHeldByWindows : kProblemFileHeldByWindows);
+        if (answer == kAnswerRetry)
+            answer = kAnswerTerminate;
+        return true;
     }
     static const int32_t kCodes[2][3] = {
         {kProblemFileLocked, kProblemCloseHandleFailed, kProblemKillFailed},
         {kProblemFolderInUse, kProblemFolderInUseAgain, kProblemFolderStillInUse},
     };
     const Holders::Step step = holders.NextFor(owner.ProcessId);
-    const int32_t answer = SendNotice(m_notify, Problem, shown.c_str(), owner.ProcessName, 0, 0, kCodes[isFolder][step]);
+    answer = SendProblem(m_notify, path.c_str(), owner.ProcessName, kCodes[isFolder][step]);
     // Once ending the holder failed, there is nothing further to try.
-    if (answer != kAnswerRetry || step == Holders::KillFailed)
-        return answer == kAnswerSkip ? HolderEnd::Skipped : HolderEnd::Stopped;
+    if (answer == kAnswerRetry && step == Holders::KillFailed)
+        answer = kAnswerTerminate;
+    if (answer != kAnswerRetry)
+        return true;
     holders.Tried(owner.ProcessId, step);
     if (step == Holders::Unlock)
         CloseOwnerHandle(owner);
     else
         KillOwner(owner);
-    return HolderEnd::Freed;
+    return true;
 }
 
-bool EraseWorker::RemoveName(const FileTarget& target, bool contentKept)
+void EraseWorker::ReportCount()
 {
-    const StepEnd end = RemoveFileName(target, true);
-    if (end == StepEnd::Done && contentKept)
-        SendNotice(m_notify, NameRemoved, target.path.c_str());
-    return end != StepEnd::Stopped;
+    const JobCount count = m_counter.Current();
+    const ULONGLONG now = ::GetTickCount64();
+    const bool ended = count.complete && !m_lastCount.complete;
+    if (!ended && (count.complete || count.files == m_lastCount.files || now - m_lastCountTick < kCountReportMs))
+        return;
+    m_lastCount = count;
+    m_lastCountTick = now;
+    SendCounted(m_notify, count);
 }
 
-bool EraseWorker::RemoveLink(const std::wstring& path)
+void EraseWorker::Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code)
 {
-    // The link itself, and only while it still is one: what it points to stays as it is.
-    for (;;) {
-        const UniqueFile link(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        FILE_ATTRIBUTE_TAG_INFO tag;
-        FILE_DISPOSITION_INFO dispose = {TRUE};
-        if (link && ::GetFileInformationByHandleEx(link.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
-            && IsLink(tag.FileAttributes, tag.ReparseTag)
-            && ::SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof(dispose)))
-            return true;
-        const int32_t answer = SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemOpen);
-        if (answer != kAnswerRetry)
-            return answer == kAnswerSkip;
-    }
+    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size}, code);
 }
 
 std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
@@ -440,68 +599,6 @@ std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
         current = next;
     }
     return current;
-}
-
-// Read-only belongs to the file, not to the name: a file that keeps its content under other
-// names gets it back once this name is gone.
-bool EraseWorker::DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes)
-{
-    FILE_BASIC_INFO before = {};
-    const bool restore = keepAttributes && ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof(before))
-                         && (before.FileAttributes & FILE_ATTRIBUTE_READONLY);
-    if (restore) {
-        FILE_BASIC_INFO writable = {};
-        writable.FileAttributes = (before.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
-        ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable));
-    }
-    ScrambleName(file, path);
-    FILE_DISPOSITION_INFO dispose = {TRUE};
-    const bool deleted = ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
-    if (restore) {
-        FILE_BASIC_INFO back = {};
-        back.FileAttributes = before.FileAttributes;
-        ::SetFileInformationByHandle(file, FileBasicInfo, &back, sizeof(back));
-    }
-    return deleted;
-}
-
-bool EraseWorker::RemoveOneFolder(const std::wstring& path)
-{
-    if (IsVolumeRoot(path))
-        return FinishRoot(path);
-    SendNotice(m_notify, FolderStarted, path.c_str());
-    Holders holders;
-    for (;;) {
-        if (::RemoveDirectoryW(path.c_str())) {
-            SendNotice(m_notify, FolderRemoved, path.c_str());
-            return true;
-        }
-        switch (AskAboutHolder(path, path, true, holders)) {
-        case HolderEnd::Freed:
-            continue;
-        case HolderEnd::NoHolder:
-            return SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, kProblemFolderNotRemovable) == kAnswerSkip;
-        case HolderEnd::Skipped:
-            return true;
-        case HolderEnd::Stopped:
-            return false;
-        }
-    }
-}
-
-// A root can never be removed, and looking up who holds it would find the system's own handles
-// on the volume: it is only said to be empty once it is.
-bool EraseWorker::FinishRoot(const std::wstring& root)
-{
-    const std::wstring folder = EndsWithSeparator(root) ? root : root + L"\\";
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &entry));
-    bool empty = true;
-    for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
-        empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
-    if (empty)
-        SendNotice(m_notify, RootEmptied, folder.c_str());
-    return true;
 }
 
 DWORD WINAPI RunEraseJob(LPVOID job)

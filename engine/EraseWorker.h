@@ -1,11 +1,14 @@
 #pragma once
-// Carries out one erase job: walks the target, overwrites, renames and deletes every file,
-// then removes the folders, deepest first, reporting every step as a notice.
+// Carries out one erase job: walks each target and erases every file as the walk reaches it
+// (overwritten, renamed, deleted), removes each folder as soon as everything in it is done, and
+// reports every step as a notice. Files with several names wait until the walk has met all the
+// job's names, and are decided then. A count of the job's size runs beside it.
 
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
 #include "engine/FileIdentity.h"
 #include "engine/FileStreams.h"
+#include "engine/JobCounter.h"
 
 #include <map>
 #include <memory>
@@ -14,7 +17,8 @@
 #include <vector>
 
 class CEraserFileNTFS;
-class DirectoryListing;
+class TreeWalk;
+struct DirectoryEntry;
 
 class EraseWorker {
 public:
@@ -27,24 +31,37 @@ public:
     static std::wstring ScrambleName(HANDLE file, const std::wstring& path);
 
 private:
-    // A file to erase; a link in the place of a file is removed, never written through.
-    struct FileTarget {
+    // A file as the walk met it.
+    struct FileItem {
         std::wstring path;
-        bool isLink;
-        bool identified;       // whether the walk knows which file the path led to
-        FileIdentity identity; // one name only where it could not be read
-        ULONGLONG size;        // its data, the named streams' included
+        DWORD attributes;
+        ULONGLONG size;        // as listed
+        bool identified;       // whether the listing said which file the name led to
+        FileIdentity identity; // its names counted once it is opened
+        bool nameKnown;        // whether the folder that holds the name could be told
+        FileName name;
+    };
+
+    // A folder whose content is done but for files with several names: removed once they are.
+    struct WaitingFolder {
+        std::wstring path;
+        bool identified;
+        FileIdentity identity;
+        bool isRoot;
+    };
+
+    // What the walk knows of a folder it is in.
+    struct FolderState {
+        bool keeps = false; // something in it stays: it cannot be removed
+        bool waits = false; // something in it waits for the end of the walk
     };
 
     // What erasing one name of a file does to the file's content.
     enum class ContentFate {
-        Overwrite,        // every name of the file is in the job: the content goes
-        AlreadyErased,    // overwritten earlier in the job, through another of its names
-        KeptForOutside,   // the file has names outside the job, which keep their content
+        Overwrite,      // every name of the file is in the job: the content goes
+        AlreadyErased,  // overwritten earlier in the job, through another of its names
+        KeptForOutside, // the file has names outside the job, which keep their content
     };
-
-    // How one step of a file ended.
-    enum class StepEnd { Done, Skipped, Stopped };
 
     // The processes that hold one item, each asked the gentle question first: close its handle,
     // and only once that was tried, end it.
@@ -59,26 +76,38 @@ private:
         std::set<DWORD> m_killed;
     };
 
-    // What came of asking about the process that holds an item.
-    enum class HolderEnd { Freed, Skipped, Stopped, NoHolder };
+    // The walk: every item is done with as it is met.
+    Outcome EraseTarget(const std::wstring& target);
+    Outcome EraseTree(TreeWalk& walk, bool isRoot);
+    Outcome EraseEntry(TreeWalk& walk, const DirectoryEntry& entry, FolderState& folder, bool& entered);
+    Outcome FinishFolder(const std::wstring& path, const FileIdentity& listed, bool isRoot, const FolderState& state,
+                         FolderState* parent);
+    // After the walk: the files with several names, then the folders that waited for them.
+    Outcome DecideWaiting();
 
-    void CollectTargets(const std::wstring& target);
-    void CollectFolder(const std::wstring& folder, DirectoryListing&& listing);
-    // `found`: the file the walk found under the path, where known.
-    void AddFile(const std::wstring& path, bool isLink, ULONGLONG size, const FileIdentity* found);
-    ULONGLONG ContentToWrite() const;
+    Outcome EraseFile(const FileItem& file, FolderState& folder);
+    Outcome EraseNameOfSeveral(const FileItem& file);
+    Outcome OpenForErasing(CEraserFileNTFS& file, const FileItem& item);
+    Outcome EraseOpened(CEraserFileNTFS& file, const FileItem& item, const FileIdentity& identity);
+    Outcome OverwriteContent(CEraserFileNTFS& file, const std::wstring& path, const std::vector<NamedStream>& streams);
+    Outcome RunMethod(CEraserFile& file, const std::wstring& path);
+    // `fate`: what became of the content, through this name (Overwrite) or apart from it.
+    Outcome RemoveName(const FileItem& file, const FileIdentity& identity, ItemKind kind, ULONGLONG size, ContentFate fate);
+    Outcome RemoveLink(const std::wstring& path, bool isFolder);
+    Outcome RemoveFolder(const std::wstring& path, bool identified, const FileIdentity& listed);
+    Outcome FinishRoot(const std::wstring& root);
     ContentFate FateOf(const FileIdentity& identity) const;
+    void Defer(const FileItem& file, const FileIdentity& identity, FolderState& folder);
 
-    bool EraseOneFile(const FileTarget& target);
-    StepEnd OverwriteContent(CEraserFileNTFS& file, const std::wstring& path);
-    StepEnd RunMethod(CEraserFile& file, const std::wstring& path);
-    HolderEnd AskAboutHolder(const std::wstring& current, const std::wstring& shown, bool isFolder, Holders& holders);
-    bool RemoveName(const FileTarget& target, bool contentKept);
-    StepEnd RemoveFileName(const FileTarget& target, bool keepAttributes);
-    static bool DeleteHeld(HANDLE file, const std::wstring& path, bool keepAttributes);
-    bool RemoveLink(const std::wstring& path);
-    bool RemoveOneFolder(const std::wstring& path);
-    bool FinishRoot(const std::wstring& root);
+    // The one place that asks about the process holding an item: the question it gets next, and
+    // a Retry carried out on that very process. False where no holder can be found.
+    bool AskAboutHolder(const std::wstring& path, bool isFolder, Holders& holders, int32_t& answer);
+    template <class Try>
+    Outcome UntilResolved(const std::wstring& path, bool isFolder, Try attempt);
+
+    // Tells the driver how far the count has come, now and then and once it ends.
+    void ReportCount();
+    void Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code = 0);
     bool StopRequested() const;
 
     const std::vector<std::wstring>& m_targets;
@@ -87,13 +116,22 @@ private:
     CFileStreams& m_streams;
     int m_methodId;
     std::unique_ptr<CEraseMethod> m_method;
-    bool m_failed = false;
     EraseContext m_context = {};
-    std::vector<FileTarget> m_files;
-    std::vector<std::wstring> m_folders;
-    ULONGLONG m_totalSize = 0;
-    // Files with several names: how many of their names the job holds, and which of them had
-    // their content overwritten already.
-    std::map<FileIdentity, DWORD> m_namesInJob;
+    // The items the job was given, each once however it was spelled; the count beside the job
+    // reads them too, and so they outlive it.
+    std::vector<std::wstring> m_distinctTargets;
+    JobCounter m_counter;
+    // Bytes of the items done with, whatever became of them: the job's progress.
+    ULONGLONG m_passed = 0;
+    // Items met so far, targets and the walk's entries: the count must have seen them first.
+    ULONGLONG m_met = 0;
+    ULONGLONG m_lastCountTick = 0;
+    JobCount m_lastCount = {};
+    // Files with several names: which of their names the job holds, which of them had their
+    // content overwritten already, and the names met, in the order met.
+    std::map<FileIdentity, std::set<FileName>> m_namesInJob;
     std::set<FileIdentity> m_overwritten;
+    std::vector<FileItem> m_waitingFiles;
+    // Deepest first: a folder comes after every folder below it.
+    std::vector<WaitingFolder> m_waitingFolders;
 };

@@ -14,7 +14,7 @@ enum OpenSharing : int {
 enum OpenResult : int {
     kOpenOk = 0,
     kOpenFailed = 1,
-    kOpenLocked = 2, // another process holds the file (a sharing violation)
+    kOpenLocked = 2, // another process holds the file (a sharing or lock violation)
 };
 
 class CEraserFile {

@@ -3,33 +3,42 @@
 bool CEraserFileNTFS::IsRequiredFile(HANDLE file) const
 {
     FileIdentity identity;
-    return !m_requiresFile
-           || (QueryFileIdentity(file, identity) && identity.volume == m_required.volume && identity.index == m_required.index);
+    return !m_requiresFile || (QueryFileIdentity(file, identity) && identity.IsSameFile(m_required));
+}
+
+bool CEraserFileNTFS::ClearReadOnly(const wchar_t* path, FileIdentity& named, bool unlessOtherNames) const
+{
+    // Reading and writing attributes conflicts with no other open, whatever its sharing; the
+    // handle is checked to be the required file first, so that a folder on the way swapped for
+    // a link leads nothing elsewhere.
+    const UniqueFile file(::CreateFileW(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                        nullptr));
+    FILE_BASIC_INFO basic;
+    if (!file || !IsRequiredFile(file.Get()) || !QueryFileIdentity(file.Get(), named)
+        || !::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof(basic)))
+        return false;
+    if ((unlessOtherNames && named.names > 1) || !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return true;
+    FILE_BASIC_INFO writable = {}; // zero times stay as they are
+    writable.FileAttributes = (basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &writable, sizeof(writable)) != FALSE;
 }
 
 OpenResult CEraserFileNTFS::Open(const wchar_t* path, OpenSharing sharing)
 {
     Close();
-    // Attributes go through a handle on the file itself, and only once it is known to be the
-    // one required: a folder on the way swapped for a link must not lead anything elsewhere.
-    // Reading and writing attributes conflicts with no other open, whatever its sharing.
-    {
-        const UniqueFile attributes(::CreateFileW(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr));
-        FILE_BASIC_INFO basic = {};
-        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL; // clears the others; zero times stay as they are
-        if (!attributes || !IsRequiredFile(attributes.Get())
-            || !::SetFileInformationByHandle(attributes.Get(), FileBasicInfo, &basic, sizeof(basic)))
-            return kOpenFailed;
-    }
     const DWORD share = sharing == kOpenBesideHolders ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
     // Write-through instead of a flush per pass; buffering itself stays on.
-    m_file.Reset(::CreateFileW(path, GENERIC_WRITE, share, nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr));
-    if (!m_file)
-        return ::GetLastError() == ERROR_SHARING_VIOLATION ? kOpenLocked : kOpenFailed;
+    m_file.Reset(::CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, share, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (!m_file) {
+        m_error = ::GetLastError();
+        return m_error == ERROR_SHARING_VIOLATION || m_error == ERROR_LOCK_VIOLATION ? kOpenLocked : kOpenFailed;
+    }
     if (!IsRequiredFile(m_file.Get())) {
         m_file.Reset();
+        m_error = kErrorNotSameObject;
         return kOpenFailed;
     }
     return kOpenOk;

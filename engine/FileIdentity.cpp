@@ -2,6 +2,19 @@
 
 #include "win32/ScopedHandle.h"
 
+int CompareNames(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
+           - CSTR_EQUAL;
+}
+
+bool FileName::operator<(const FileName& other) const
+{
+    if (volume != other.volume || folder != other.folder)
+        return volume != other.volume ? volume < other.volume : folder < other.folder;
+    return CompareNames(name, other.name) < 0;
+}
+
 bool QueryFileIdentity(HANDLE file, FileIdentity& identity)
 {
     BY_HANDLE_FILE_INFORMATION info;

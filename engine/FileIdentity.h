@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 struct FileIdentity {
     DWORD volume = 0;     // volume serial number
@@ -15,7 +16,27 @@ struct FileIdentity {
     {
         return volume != other.volume ? volume < other.volume : index < other.index;
     }
+    bool IsSameFile(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
 };
+
+// One name of a file: the folder that holds it and the name in that folder. Two spellings of a
+// path (a short name, another case, another drive letter for the same folder, a share) lead to
+// one such name, where the paths themselves would count as two.
+struct FileName {
+    DWORD volume = 0;
+    ULONGLONG folder = 0; // the file index of the folder
+    std::wstring name;    // as the folder lists it
+
+    bool operator<(const FileName& other) const;
+};
+
+// Names compared as the file system compares them: without regard to case. Negative, 0 or
+// positive as `a` sorts before, with or after `b`.
+int CompareNames(const std::wstring& a, const std::wstring& b);
+
+// The system's error for a name that leads to another item than the one found there before
+// (ERROR_NOT_SAME_OBJECT, which MinGW's headers lack).
+constexpr DWORD kErrorNotSameObject = 1656;
 
 // Of an open handle (any access).
 bool QueryFileIdentity(HANDLE file, FileIdentity& identity);

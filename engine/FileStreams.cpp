@@ -1,25 +1,30 @@
 #include "engine/FileStreams.h"
 
 #include "engine/EraserFileNTFS.h"
-#include "win32/ScopedHandle.h"
+#include "engine/RecordChain.h"
 
 namespace {
 
-// FindFirstStreamW's handle is closed with FindClose.
+// Enough for hundreds of streams; a file with more is asked again with more room.
+constexpr size_t kFirstBufferBytes = 4096;
+constexpr size_t kLargestBufferBytes = 1 << 20;
+
 class SystemStreams final : public CFileStreams {
 public:
-    std::vector<NamedStream> List(const std::wstring& file) override
+    std::vector<NamedStream> List(HANDLE file, const std::wstring& path) override
     {
         std::vector<NamedStream> streams;
-        WIN32_FIND_STREAM_DATA found;
-        UniqueFindHandle search(::FindFirstStreamW(file.c_str(), FindStreamInfoStandard, &found, 0));
-        if (!search)
-            return streams;
-        do {
-            // The main stream is listed as "::$DATA".
-            if (found.cStreamName[0] == L':' && found.cStreamName[1] != L':')
-                streams.push_back({file + found.cStreamName, static_cast<ULONGLONG>(found.StreamSize.QuadPart)});
-        } while (::FindNextStreamW(search.Get(), &found));
+        // Asked of the open file: listing by name would open the file once more. Where the file
+        // system keeps no streams the query fails, and there are none.
+        for (size_t bytes = kFirstBufferBytes; bytes <= kLargestBufferBytes; bytes *= 4) {
+            std::vector<BYTE> buffer(bytes);
+            if (::GetFileInformationByHandleEx(file, FileStreamInfo, buffer.data(), static_cast<DWORD>(bytes))) {
+                ParseStreamRecords(buffer.data(), bytes, path, streams);
+                break;
+            }
+            if (::GetLastError() != ERROR_MORE_DATA)
+                break;
+        }
         return streams;
     }
 
@@ -37,4 +42,14 @@ CFileStreams& SystemFileStreams()
 {
     static SystemStreams streams;
     return streams;
+}
+
+bool ParseStreamRecords(const void* buffer, size_t size, const std::wstring& file, std::vector<NamedStream>& streams)
+{
+    return ForEachRecord(buffer, size, offsetof(FILE_STREAM_INFO, StreamName), &FILE_STREAM_INFO::StreamNameLength,
+                         [&](const FILE_STREAM_INFO& record, std::wstring&& name) {
+                             // The main stream is listed as "::$DATA".
+                             if (name.size() > 1 && name[0] == L':' && name[1] != L':')
+                                 streams.push_back({file + name, static_cast<ULONGLONG>(record.StreamSize.QuadPart)});
+                         });
 }

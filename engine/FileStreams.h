@@ -5,6 +5,7 @@
 
 #include "engine/EraserFile.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,8 +17,9 @@ struct NamedStream {
 
 class CFileStreams {
 public:
-    // Empty where the file has none, and where the file system knows no streams.
-    virtual std::vector<NamedStream> List(const std::wstring& file) = 0;
+    // Of the file open as `file`, found at `path`; empty where it has none, and where the file
+    // system knows no streams.
+    virtual std::vector<NamedStream> List(HANDLE file, const std::wstring& path) = 0;
     // The stream opened for overwriting; `result` says why there is none.
     virtual std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) = 0;
 
@@ -27,3 +29,7 @@ protected:
 
 // The file system's own streams.
 CFileStreams& SystemFileStreams();
+
+// The named streams in a FILE_STREAM_INFO chain, their paths below `file`; the main stream
+// ("::$DATA") is left out. False where a record or its name runs outside the buffer.
+bool ParseStreamRecords(const void* buffer, size_t size, const std::wstring& file, std::vector<NamedStream>& streams);

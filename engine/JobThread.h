@@ -15,7 +15,7 @@ DWORD RunJobThread(LPVOID parameter)
         Worker worker(job);
         worker.Run();
     } catch (...) {
-        SendNotice(job.notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
+        SendNoMemory(job.notify);
         SendNotice(job.notify, JobTerminated);
     }
     return 0;

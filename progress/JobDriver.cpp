@@ -1,10 +1,9 @@
 #include "progress/JobDriver.h"
 
+#include "engine/TargetPath.h"
 #include "progress/ShortenPathForDisplay.h"
 
-#include <shlwapi.h>
-
-#include <iterator>
+#include <cstdio>
 
 JobDriver* JobDriver::s_active = nullptr;
 
@@ -21,14 +20,6 @@ std::wstring Shown(const EraseNotice& notice, int maxLength)
 std::wstring OwnerOf(const EraseNotice& notice)
 {
     return notice.owner ? notice.owner : L"";
-}
-
-// "37.5 MB", as Explorer says it.
-std::wstring ByteSize(ULONGLONG bytes)
-{
-    wchar_t text[32] = {};
-    ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)));
-    return text;
 }
 
 std::wstring SystemMessage(DWORD code)
@@ -78,6 +69,51 @@ std::wstring WipeProblemText(int32_t code, const std::wstring& path, const std::
                L"next.";
     default:
         return L"The free space of " + drive + L" cannot be wiped: " + SystemMessage(static_cast<DWORD>(code));
+    }
+}
+
+// The report's kinds and results, in the order of the engine's ItemKind and ItemOutcome.
+const ReportItem::Kind kReportKinds[] = {ReportItem::Kind::File, ReportItem::Kind::FileWithStreams,
+                                         ReportItem::Kind::Link, ReportItem::Kind::Folder, ReportItem::Kind::Drive};
+const ReportItem::Result kReportResults[] = {ReportItem::Result::Erased,     ReportItem::Result::NamesRemoved,
+                                             ReportItem::Result::LinkRemoved, ReportItem::Result::Skipped,
+                                             ReportItem::Result::NotRemoved,  ReportItem::Result::Interrupted};
+
+// Why an item is skipped or not removed where this problem is the last asked about it; `holder`
+// names the process that holds it, where the problem says one does.
+std::wstring ReasonOf(int32_t code, const std::wstring& holder)
+{
+    const std::wstring held = L"held open by " + (holder.empty() ? L"another program" : holder);
+    switch (code) {
+    case 0:
+        return std::wstring();
+    case kProblemFileLocked:
+    case kProblemCloseHandleFailed:
+    case kProblemKillFailed:
+    case kProblemFolderInUse:
+    case kProblemFolderInUseAgain:
+    case kProblemFolderStillInUse:
+        return held;
+    case kProblemFileHeldByWindows:
+    case kProblemFolderHeldByWindows:
+        return held + L", a part of Windows itself";
+    case kProblemOpen:
+        return L"it could not be opened";
+    case kProblemSeek:
+    case kProblemWrite:
+        return L"it could not be written";
+    case kProblemDeleteFailed:
+        return L"overwritten, but it could not be deleted";
+    case kProblemFolderNotRemovable:
+        return L"it could not be removed";
+    case kProblemFolderNotEmpty:
+        return L"not empty: it holds items that were not erased";
+    case kProblemLinkNotRemovable:
+        return L"it cannot be removed without touching what it points to";
+    case kProblemNoMemory:
+        return L"not enough memory";
+    default:
+        return SystemMessage(static_cast<DWORD>(code));
     }
 }
 
@@ -200,7 +236,7 @@ int32_t JobDriver::HandleNotice(const EraseNotice& notice)
         if (notice.code == kFreeBeforeWipe)
             m_freeBytes = FreeBytesOf(notice);
         Log(false, (notice.code == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
-                       + Shown(notice, 0) + L": " + ByteSize(FreeBytesOf(notice)));
+                       + Shown(notice, 0) + L": " + ByteSizeText(FreeBytesOf(notice)));
         break;
     case JobCompleted:
     case JobTerminated:
@@ -208,6 +244,10 @@ int32_t JobDriver::HandleNotice(const EraseNotice& notice)
         break;
     case Progress:
         m_view.ShowProgress(notice.filePercent, notice.totalPercent);
+        m_view.ShowCount(notice.count);
+        break;
+    case Counted:
+        m_view.ShowCount(notice.count);
         break;
     case FileStarted:
         Log(false, L"Deleting file " + Shown(notice, 0));
@@ -217,14 +257,8 @@ int32_t JobDriver::HandleNotice(const EraseNotice& notice)
         Log(false, L"Deleting folder " + Shown(notice, 0));
         m_view.ShowCurrent(Shown(notice, 60));
         break;
-    case FolderRemoved:
-        Log(false, L"Folder " + Shown(notice, 0) + L" deleted");
-        break;
-    case RootEmptied:
-        Log(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
-        break;
-    case NameRemoved:
-        Log(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
+    case ItemFinished:
+        FinishItem(notice);
         break;
     case Problem:
         return HandleProblem(notice);
@@ -245,10 +279,19 @@ int32_t JobDriver::HandleProblem(const EraseNotice& notice)
     const std::wstring skippedLine = (folder ? L"Directory " : L"File ") + path + L" is skipped";
     const std::wstring usedBy = std::wstring(folder ? L"directory is used by " : L"file is used by ") + OwnerOf(notice);
     const std::wstring lockedLine = (folder ? L"Error deleting " : L"Error opening ") + path + L" " + usedBy;
+    m_lastProblem = ReasonOf(code, OwnerOf(notice));
 
     switch (code) {
     case kProblemFolderNotRemovable:
         Log(true, L"Error deleting folder " + path);
+        ++m_answeredSkip;
+        return kAnswerSkip;
+    case kProblemFolderNotEmpty:
+        Log(true, L"Folder " + path + L" not removed: not empty");
+        ++m_answeredSkip;
+        return kAnswerSkip;
+    case kProblemLinkNotRemovable:
+        Log(true, L"Link " + path + L" not removed: it cannot be removed without touching what it points to");
         ++m_answeredSkip;
         return kAnswerSkip;
     case kProblemSeek:
@@ -352,6 +395,26 @@ void JobDriver::DropOldestLine()
         m_keptAtTop += m_lines.front().length;
 }
 
+void JobDriver::FinishItem(const EraseNotice& notice)
+{
+    const ItemEnd& end = notice.item;
+    if (end.kind == ItemKind::Folder && end.outcome == ItemOutcome::Erased)
+        Log(false, L"Folder " + Shown(notice, 0) + L" deleted");
+    else if (end.kind == ItemKind::DriveRoot && end.outcome == ItemOutcome::Erased)
+        Log(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
+    else if (end.outcome == ItemOutcome::NamesRemoved)
+        Log(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
+    ReportItem item;
+    item.path = PlainPath(notice.path ? notice.path : L"");
+    item.kind = kReportKinds[static_cast<int>(end.kind)];
+    item.size = end.size;
+    item.result = kReportResults[static_cast<int>(end.outcome)];
+    if (item.result == ReportItem::Result::Skipped || item.result == ReportItem::Result::NotRemoved)
+        item.reason = m_lastProblem.empty() ? ReasonOf(notice.code, L"") : m_lastProblem;
+    m_lastProblem.clear();
+    RecordItem(item);
+}
+
 void JobDriver::RecordItem(const ReportItem& item)
 {
     m_report.Add(item);
@@ -381,6 +444,7 @@ void JobDriver::EndOfJob(bool completed)
         freeSpace.reason = completed ? L"" : m_wipeFailure.empty() ? L"the wipe was stopped" : m_wipeFailure;
         RecordItem(freeSpace);
     }
+    m_view.ShowCount({0, 0, true});
     const JobOutcome outcome = Outcome(completed);
     m_report.End(outcome, ReportTime::Now());
     const std::wstring reportPath = WriteReports();

@@ -61,6 +61,8 @@ public:
     virtual void ReplaceLogText(size_t /*start*/, size_t /*length*/, const std::wstring& /*text*/) {}
     virtual void ShowCurrent(const std::wstring& /*text*/) {}
     virtual void ShowProgress(int32_t /*filePercent*/, int32_t /*totalPercent*/) {}
+    // What the count beside the job has found, until it is complete.
+    virtual void ShowCount(const JobCount& /*count*/) {}
     virtual void ShowItem(const ReportItem& /*item*/) {}
     // After a failure on an item: true skips the item, false stops the job.
     virtual bool SkipAfter(const std::wstring& question) = 0;
@@ -108,6 +110,7 @@ private:
     void Log(bool problem, const std::wstring& text);
     void DropOldestLine();
     void RecordItem(const ReportItem& item);
+    void FinishItem(const EraseNotice& notice);
     void EndOfJob(bool completed);
     JobOutcome Outcome(bool completed) const;
     std::wstring WriteReports();
@@ -126,6 +129,9 @@ private:
     // What a wipe found to overwrite, and why it stopped.
     ULONGLONG m_freeBytes = 0;
     std::wstring m_wipeFailure;
+    // Why the item at hand stays, as the last problem asked about it says: the answer to that
+    // one decided its end.
+    std::wstring m_lastProblem;
     bool m_answeredTerminate = false;
     size_t m_answeredSkip = 0;
     std::atomic<bool> m_ended{false};

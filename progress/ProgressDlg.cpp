@@ -2,6 +2,7 @@
 
 #include "framework/WinApp.h"
 #include "progress/Settings.h"
+#include "progress/ShortenPathForDisplay.h"
 #include "progress/UnlockMsgDlg.h"
 #include "resources/resource.h"
 
@@ -22,6 +23,7 @@ constexpr long kLogCapacity = 0x7FFFFFFE;
 constexpr COLORREF kErrorColor = RGB(200, 0, 0);
 constexpr COLORREF kTextColor = RGB(0, 0, 0);
 const wchar_t kErrorCaption[] = L"Tarnwick :: ERROR";
+const wchar_t kTotalCaption[] = L"Total progress:";
 
 // A child window's place in the client area of its dialog.
 RECT ChildRect(const CWnd& dialog, const CWnd& child)
@@ -50,6 +52,7 @@ void CProgressDlg::DoDataExchange(CDataExchange* exchange)
     DDX_Control(exchange, IDC_CURRENT_PATH, m_pathLabel);
     DDX_Control(exchange, IDC_FILE_PROGRESS, m_fileBar);
     DDX_Control(exchange, IDC_TOTAL_PROGRESS, m_totalBar);
+    DDX_Control(exchange, IDC_TOTAL_CAPTION, m_totalCaption);
     DDX_Control(exchange, IDC_LOG, m_log);
     DDX_Control(exchange, IDC_CLOSE_AFTER, m_closeAfter);
     DDX_Control(exchange, IDC_CANCEL_FINISH, m_cancelButton);
@@ -75,6 +78,7 @@ BOOL CProgressDlg::OnInitDialog()
     m_unlockAnswer = 0;
     m_killAnswer = 0;
     m_finished = false;
+    m_counting = false;
     JobSettings settings;
     settings.targets = m_targets;
     settings.wipeDrive = m_wipeDrive;
@@ -134,6 +138,16 @@ void CProgressDlg::ShowProgress(int32_t filePercent, int32_t totalPercent)
 {
     m_fileBar.SetPos(filePercent);
     m_totalBar.SetPos(totalPercent);
+}
+
+void CProgressDlg::ShowCount(const JobCount& count)
+{
+    if (count.complete && !m_counting)
+        return;
+    m_counting = !count.complete;
+    const std::wstring files = std::to_wstring(count.files) + (count.files == 1 ? L" file, " : L" files, ");
+    m_totalCaption.SetWindowText(
+        count.complete ? kTotalCaption : (L"Counting\u2026 " + files + ByteSizeText(count.bytes) + L" found").c_str());
 }
 
 bool CProgressDlg::SkipAfter(const std::wstring& question)

@@ -52,6 +52,8 @@ private:
     void ReplaceLogText(size_t start, size_t length, const std::wstring& text) override;
     void ShowCurrent(const std::wstring& text) override;
     void ShowProgress(int32_t filePercent, int32_t totalPercent) override;
+    // "Counting…" with what the count found so far, until it ends; then the caption it had.
+    void ShowCount(const JobCount& count) override;
     // Error box with OK and Cancel: OK skips the item, anything else stops the job.
     bool SkipAfter(const std::wstring& question) override;
     // The locked-item prompt, or the answer remembered for all such questions.
@@ -65,6 +67,8 @@ private:
     ApplicationEventLog m_applicationLog;
     std::unique_ptr<JobDriver> m_driver;
     CStatic m_pathLabel;
+    CStatic m_totalCaption;
+    bool m_counting = false;
     CProgressCtrl m_fileBar;
     CProgressCtrl m_totalBar;
     CRichEditCtrlEx m_log;

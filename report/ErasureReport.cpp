@@ -297,14 +297,14 @@ bool ErasureReport::Begin(const ReportHead& head)
 
 void ErasureReport::Add(const ReportItem& item)
 {
-    if (!m_begun)
-        return;
     ++m_totals.items;
     ++m_totals.byResult[static_cast<int>(item.result)];
     if (item.result == ReportItem::Result::Erased)
         m_totals.bytes += item.size;
     m_totals.verified += item.verified ? 1 : 0;
     m_totals.earlierClustersMayRemain += item.earlierClustersMayRemain ? 1 : 0;
+    if (!m_begun)
+        return;
     const std::wstring separator = m_totals.items == 1 ? L"\n    " : L",\n    ";
     m_itemsKept = m_jsonItems.Append(Utf8(separator + JsonItem(item))) && m_itemsKept;
     m_itemsKept = m_htmlRows.Append(Utf8(HtmlRow(item))) && m_itemsKept;

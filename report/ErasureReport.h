@@ -79,7 +79,8 @@ struct ReportTotals {
 // on any one thread at a time.
 class ErasureReport {
 public:
-    // False when the temporary files cannot be made: the job runs without a report.
+    // False when the temporary files cannot be made: the job runs without a report, and only
+    // its totals are counted.
     bool Begin(const ReportHead& head);
     void Add(const ReportItem& item);
     void End(JobOutcome outcome, const ReportTime& ended);

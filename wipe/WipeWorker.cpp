@@ -184,7 +184,7 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
         m_context.file = &file;
         m_context.path = path.c_str();
         m_context.fileSize = 0;
-        if (!m_method->Erase(&m_context))
+        if (m_method->Erase(&m_context).ended == Ended::Stopped)
             return false;
         file.Close();
         m_context.file = nullptr;

@@ -147,13 +147,13 @@ protected:
     ~EraseMethodTest() override { SetEraseClock(m_previousClock); }
 
     // Runs one method on one file as the worker would.
-    bool Run(int methodId, MemoryFile& file, ULONGLONG doneBefore = 0, ULONGLONG totalSize = 0)
+    Ended Run(int methodId, MemoryFile& file, ULONGLONG doneBefore = 0, ULONGLONG totalSize = 0)
     {
         m_method = CreateEraseMethod(methodId);
         m_context = EraseContext{&file, NoticeRecorder::Callback, L"C:\\dir\\file.bin", 0,
                                  totalSize ? totalSize : file.content.size(), doneBefore,
                                  PassCountOfMethod(methodId), &m_cancel};
-        return m_method->Erase(&m_context);
+        return m_method->Erase(&m_context).ended;
     }
 
     std::vector<std::pair<int32_t, int32_t>> Progress() const
@@ -178,7 +178,7 @@ TEST_F(EraseMethodTest, EveryMethodWritesItsPassesExactly)
             SCOPED_TRACE(testing::Message() << "method " << methodId << ", " << size << " bytes");
             MemoryFile file(size);
             m_notices.notices.clear();
-            ASSERT_TRUE(Run(methodId, file));
+            ASSERT_EQ(Ended::Done, Run(methodId, file));
             EXPECT_EQ("", FirstDifference(file.writes, ExpectedWrites(methodId, size)));
             if (size == 0) {
                 EXPECT_TRUE(m_notices.notices.empty());
@@ -232,7 +232,7 @@ TEST_F(EraseMethodTest, ProgressIsSentOnIntegerChangesCountingDodThreePassFromZe
 {
     // 300,000 bytes: five chunks a pass. After a chunk, the bytes before it count.
     MemoryFile file(300000);
-    ASSERT_TRUE(Run(3, file, 100000, 1000000));
+    ASSERT_EQ(Ended::Done, Run(3, file, 100000, 1000000));
     const auto progress = Progress();
     std::vector<int32_t> filePercents;
     for (const auto& p : progress)
@@ -248,7 +248,7 @@ TEST_F(EraseMethodTest, TotalPercentIsZeroWhenTheJobSizeIsUnknown)
     MemoryFile file(1000);
     m_method = CreateEraseMethod(4);
     m_context = EraseContext{&file, NoticeRecorder::Callback, L"f", 0, 0, 0, 1, &m_cancel};
-    ASSERT_TRUE(m_method->Erase(&m_context));
+    ASSERT_EQ(Ended::Done, m_method->Erase(&m_context).ended);
     EXPECT_EQ((std::vector<std::pair<int32_t, int32_t>>{{0, 0}, {100, 0}}), Progress());
 }
 
@@ -260,11 +260,10 @@ TEST_F(EraseMethodTest, CancelDuringThePassThreeOfSevenStopsAfterTheChunk)
         if (index == 11)
             m_cancel = kCancelRequested;
     };
-    EXPECT_TRUE(Run(6, file));
+    EXPECT_EQ(Ended::Stopped, Run(6, file));
     EXPECT_EQ(12u, file.writes.size());
     EXPECT_NE(100, Progress().back().first);
     EXPECT_TRUE(m_notices.OfType(Problem).empty());
-    EXPECT_FALSE(m_method->LastFileSkipped());
 }
 
 TEST_F(EraseMethodTest, FailuresAreReportedAndTheAnswerDecides)
@@ -286,8 +285,7 @@ TEST_F(EraseMethodTest, FailuresAreReportedAndTheAnswerDecides)
             c.breakFile(file);
             m_notices.notices.clear();
             m_notices.answer = [answer](const RecordedNotice&) { return answer; };
-            EXPECT_EQ(answer == kAnswerSkip, Run(6, file));
-            EXPECT_EQ(answer == kAnswerSkip, m_method->LastFileSkipped());
+            EXPECT_EQ(answer == kAnswerSkip ? Ended::Skipped : Ended::Stopped, Run(6, file));
             const auto problems = m_notices.OfType(Problem);
             ASSERT_EQ(1u, problems.size());
             EXPECT_EQ(c.code, problems[0]->code);
@@ -302,7 +300,7 @@ TEST_F(EraseMethodTest, FailedWriteEndsThePassAtOnce)
     MemoryFile file(200000);
     file.failWriteAt = 5; // second chunk of the second pass
     m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
-    EXPECT_TRUE(Run(2, file));
+    EXPECT_EQ(Ended::Skipped, Run(2, file));
     EXPECT_EQ(6u, file.writes.size());
     EXPECT_EQ(2u, file.seeks.size());
 }

@@ -8,19 +8,23 @@
 
 namespace {
 
-TEST(EraserFileTest, AttributesAreClearedForGoodEvenWhenTheOpenFails)
+TEST(EraserFileTest, ReadOnlyIsClearedOnlyWhereNoOtherNameKeepsTheContent)
 {
     TempDir dir;
-    const std::wstring file = dir.WriteFile(L"ro.txt", "x");
-    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-
+    const std::wstring alone = dir.WriteFile(L"alone.txt", "x");
+    const std::wstring linked = dir.WriteFile(L"linked.txt", "y");
+    ASSERT_TRUE(::CreateHardLinkW((dir / L"other name.txt").c_str(), linked.c_str(), nullptr));
+    for (const std::wstring& file : {alone, linked})
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     CEraserFileNTFS eraser;
-    EXPECT_EQ(kOpenLocked, eraser.Open(file.c_str(), kOpenAlone));
-    EXPECT_EQ(0u, ::GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_TRUE(holder.IsRunning());
-    EXPECT_TRUE(holder.HandleIsOpen(holder.Handles()[0]));
+    FileIdentity named;
+    ASSERT_TRUE(eraser.ClearReadOnly(linked.c_str(), named, true));
+    EXPECT_EQ(2u, named.names);
+    ASSERT_TRUE(eraser.ClearReadOnly(alone.c_str(), named, true));
+    EXPECT_EQ(1u, named.names);
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN), ::GetFileAttributesW(alone.c_str()) & 0x7);
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), ::GetFileAttributesW(linked.c_str()) & 0x7);
+    EXPECT_EQ(kOpenOk, eraser.Open(alone.c_str(), kOpenAlone));
 }
 
 TEST(EraserFileTest, MissingFileFailsWithoutAnOpen)

@@ -19,7 +19,8 @@ int32_t NoticeRecorder::Callback(EraseNotice* notice)
     NoticeRecorder& self = *g_active;
     self.notices.push_back(RecordedNotice{notice->type, notice->path != nullptr, notice->path ? notice->path : L"",
                                           notice->owner != nullptr, notice->owner ? notice->owner : L"",
-                                          notice->filePercent, notice->totalPercent, notice->code});
+                                          notice->filePercent, notice->totalPercent, notice->code, notice->item,
+                                          notice->count});
     const RecordedNotice& recorded = self.notices.back();
     if (self.onNotice)
         self.onNotice(recorded);
@@ -50,5 +51,15 @@ std::vector<std::wstring> NoticeRecorder::PathsOf(int32_t type) const
     std::vector<std::wstring> paths;
     for (const RecordedNotice* n : OfType(type))
         paths.push_back(n->path);
+    return paths;
+}
+
+std::vector<std::wstring> NoticeRecorder::PathsFinished(ItemKind kind, ItemOutcome outcome) const
+{
+    std::vector<std::wstring> paths;
+    for (const RecordedNotice* n : OfType(ItemFinished)) {
+        if (n->item.kind == kind && n->item.outcome == outcome)
+            paths.push_back(n->path);
+    }
     return paths;
 }

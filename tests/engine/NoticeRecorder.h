@@ -17,7 +17,15 @@ struct RecordedNotice {
     int32_t filePercent;
     int32_t totalPercent;
     int32_t code;
+    ItemEnd item;
+    JobCount count;
 };
+
+// A path in a test's message (the tests' paths are ASCII).
+inline std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
 
 class NoticeRecorder {
 public:
@@ -31,6 +39,8 @@ public:
     std::vector<int32_t> Types() const;
     std::vector<const RecordedNotice*> OfType(int32_t type) const;
     std::vector<std::wstring> PathsOf(int32_t type) const;
+    // The paths of the items that ended so.
+    std::vector<std::wstring> PathsFinished(ItemKind kind, ItemOutcome outcome) const;
 
     std::vector<RecordedNotice> notices;
     // Answers a Problem notice; Terminate unless the test says otherwise.

@@ -1,8 +1,14 @@
-// The job driver without a window: the log it keeps and the outcome it makes of a job's notices.
+// The job driver without a window: the log it keeps, the outcome it makes of a job's notices, and
+// the report of a real job.
 
 #include "progress/JobDriver.h"
+#include "tests/support/HolderProcess.h"
+#include "tests/support/Links.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -93,6 +99,47 @@ TEST(JobDriverTest, OutcomeOfTheNoticesIsTheExitCode)
         EXPECT_TRUE(driver.HasEnded());
         EXPECT_EQ(c.exitCode, driver.ExitCode());
     }
+}
+
+// The report's JSON with what differs from run to run masked: the folder, the times, the
+// computer, the user and the version.
+std::string Masked(std::string json, const std::wstring& folder)
+{
+    std::string escaped;
+    for (const wchar_t c : folder)
+        escaped += c == L'\\' ? std::string("\\\\") : std::string(1, static_cast<char>(c));
+    for (size_t at; (at = json.find(escaped)) != std::string::npos;)
+        json.replace(at, escaped.size(), "{dir}");
+    for (const char* key : {"\"version\": \"", "\"computer\": \"", "\"user\": \"", "\"local\": \"", "\"utc\": \""}) {
+        for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+            const size_t start = at + std::strlen(key);
+            json.replace(start, json.find('"', start) - start, "*");
+        }
+    }
+    return json;
+}
+
+TEST(JobDriverTest, ReportOfAJobWithOneSkippedFile)
+{
+    TempDir dir;
+    dir.MakeFolder(L"d");
+    const std::wstring held = dir.WriteFile(L"d\\held.txt", "held");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(held)));
+    JobSettings settings;
+    settings.targets = {dir.WriteFile(L"a.txt", "erased"), dir / L"d\\"};
+    settings.methodId = 4;
+    settings.reportFile = dir / L"report.json";
+    RecordedView view;
+    NoEvents events;
+    {
+        JobDriver driver(settings, view, events);
+        ASSERT_TRUE(driver.Start());
+        driver.Wait();
+        EXPECT_EQ(kExitProblems, driver.ExitCode());
+    }
+    EXPECT_EQ(ReadWholeFile(L"Z:" MORVANE_SOURCE_DIR "/tests/progress/golden/report-of-one-skip.json"),
+              Masked(ReadWholeFile(settings.reportFile), dir.Path()));
 }
 
 } // namespace

@@ -121,12 +121,13 @@ protected:
         EXPECT_TRUE(WaitForClose(progress));
     }
 
-    // A job on a file another process holds: `answer` acts on the locked-item prompt.
-    void AnswerThePromptOn(const std::wstring& file, const std::function<void(HWND prompt)>& answer)
+    // A job on the target while another process holds the file: `answer` acts on the
+    // locked-item prompt. Another question would keep the job from its end.
+    void AnswerThePromptOn(const std::wstring& file, const std::wstring& target, const std::function<void(HWND prompt)>& answer)
     {
         HolderProcess holder;
         ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-        RunJob(file, 4, [&](HWND progress) {
+        RunJob(target, 4, [&](HWND progress) {
             HWND prompt = WaitForPrompt();
             ASSERT_TRUE(prompt);
             answer(prompt);
@@ -141,14 +142,15 @@ protected:
         return value;
     }
 
-    // What a job on one item with the method "Pseudorandom Data" tells the event log.
-    static std::vector<std::wstring> OneItemEvents(const wchar_t* endType, const wchar_t* outcome)
+    // What a job on one item with the method "Pseudorandom Data" tells the event log: the bytes
+    // are those it overwrote.
+    static std::vector<std::wstring> OneItemEvents(const wchar_t* endType, const wchar_t* outcome, const wchar_t* bytes)
     {
         const std::wstring items = L"\r\nItems: 1\r\n";
         const std::wstring method = L"Method: Pseudorandom Data (1 pass)";
         return {L"4 1: Erase started." + items + method,
-                std::wstring(endType) + L" 2: Erase ended: " + outcome + L"." + items + L"Bytes: 0\r\n" + method
-                    + L"\r\nReport: none"};
+                std::wstring(endType) + L" 2: Erase ended: " + outcome + L"." + items + L"Bytes: " + bytes + L"\r\n"
+                    + method + L"\r\nReport: none"};
     }
 
     TempDir m_dir;
@@ -205,7 +207,7 @@ TEST_F(ProgressDlgTest, CompletedJobShowsItsRecentStepsAndEndsWithFinish)
                                   + L" deleted\nDeleting completed\n";
     EXPECT_EQ(expected, m_log);
     EXPECT_EQ(0u, StoredCloseAfter());
-    EXPECT_EQ(OneItemEvents(L"4", L"completed"), m_events.events);
+    EXPECT_EQ(OneItemEvents(L"4", L"completed", L"100000"), m_events.events);
     EXPECT_NE(std::string::npos, ReadWholeFile(m_dir / L"saved.json").find("\"result\": \"completed\""));
 }
 
@@ -258,19 +260,22 @@ TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStill
 TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
 {
     const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    AnswerThePromptOn(file, [](HWND prompt) { PressButton(prompt, IDC_TERMINATE); });
+    AnswerThePromptOn(file, file, [](HWND prompt) { PressButton(prompt, IDC_TERMINATE); });
     const size_t canceling = Find(m_log, L"Canceling erasing process");
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
     EXPECT_EQ("held", ReadWholeFile(file));
-    EXPECT_EQ(OneItemEvents(L"2", L"cancelled"), m_events.events);
+    EXPECT_EQ(OneItemEvents(L"2", L"cancelled", L"0"), m_events.events);
 }
 
-TEST_F(ProgressDlgTest, EscOnThePromptAnswersNo)
+TEST_F(ProgressDlgTest, EscOnThePromptAnswersNoAndTheFolderStaysWithoutAQuestion)
 {
-    const std::wstring file = m_dir.WriteFile(L"held.txt", "held");
-    AnswerThePromptOn(file, [](HWND prompt) { PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE); });
+    const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
+    const std::wstring file = m_dir.WriteFile(L"folder\\held.txt", "held");
+    AnswerThePromptOn(file, folder, [](HWND prompt) { PressKey(::GetDlgItem(prompt, IDOK), VK_ESCAPE); });
     EXPECT_NE(std::wstring::npos, Find(m_log, L"File " + ShortenPathForDisplay(0, file) + L" is skipped"));
+    // Nobody holds the folder: what keeps it is the file that stayed.
+    EXPECT_NE(std::wstring::npos, Find(m_log, L"Folder " + ShortenPathForDisplay(0, folder) + L" not removed: not empty"));
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting completed"));
     EXPECT_EQ("held", ReadWholeFile(file));
 }

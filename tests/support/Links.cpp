@@ -1,6 +1,7 @@
 #include "tests/support/Links.h"
 
 #include "tests/support/HolderProcess.h"
+#include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -56,27 +57,34 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target)
                              nullptr, 0, &returned, nullptr) != FALSE;
 }
 
-// Wine starts Unix programs it is asked to run, and shows a Unix symbolic link to a folder as
-// a folder reparse point. The link appears a moment after ln has started.
-bool MakeUnixSymlink(const std::wstring& link, const std::wstring& target)
+// The Unix name Wine gives a Windows path; empty where there is none.
+std::wstring UnixName(const std::wstring& path)
 {
     using UnixFileName = char*(CDECL*)(LPCWSTR);
     const auto toUnix = reinterpret_cast<UnixFileName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* unixTarget = toUnix ? toUnix(target.c_str()) : nullptr;
-    if (!unixTarget)
-        return false;
-    const std::string targetText(unixTarget);
-    ::HeapFree(::GetProcessHeap(), 0, unixTarget);
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!name)
+        return L"";
+    const std::string text(name);
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return std::wstring(text.begin(), text.end());
+}
 
+// Wine starts Unix programs it is asked to run, and shows a Unix symbolic link to a folder as
+// a folder reparse point. The link appears a moment after ln has started. Both paths go to ln
+// whole: Wine overruns its memory when a program is started in a folder past 260 characters.
+bool MakeUnixSymlink(const std::wstring& link, const std::wstring& target)
+{
     const size_t slash = link.find_last_of(L'\\');
-    const std::wstring folder = link.substr(0, slash);
-    std::wstring command = L"Z:\\bin\\ln -s " + Quoted(std::wstring(targetText.begin(), targetText.end())) + L" "
-                           + Quoted(link.substr(slash + 1));
+    const std::wstring unixTarget = UnixName(target), unixFolder = UnixName(link.substr(0, slash));
+    if (unixTarget.empty() || unixFolder.empty())
+        return false;
+    std::wstring command = L"Z:\\bin\\ln -s " + Quoted(unixTarget) + L" " + Quoted(unixFolder + L"/" + link.substr(slash + 1));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &info))
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
@@ -93,6 +101,25 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
         return true;
     ::RemoveDirectoryW(link.c_str());
     return MakeUnixSymlink(link, target);
+}
+
+void RemoveTreeWithLinks(const std::wstring& path)
+{
+    const std::wstring unixPath = UnixName(path);
+    if (unixPath.empty()) {
+        RemoveTree(path);
+        return;
+    }
+    std::wstring command = L"Z:\\bin\\rm -rf " + Quoted(unixPath);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return;
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    for (int i = 0; i < 3000 && PathExists(path); ++i)
+        ::Sleep(10);
 }
 
 bool MakeFileSymlink(const std::wstring& link, const std::wstring& target)

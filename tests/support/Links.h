@@ -10,5 +10,9 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 // A file symbolic link that shows as one (a reparse point); false where none can be made.
 bool MakeFileSymlink(const std::wstring& link, const std::wstring& target);
 
+// Removes a tree in which links may remain. Wine removes the folder a Unix link points to when
+// asked to remove the link, where that folder is empty: there the tree goes through Unix.
+void RemoveTreeWithLinks(const std::wstring& path);
+
 // The whole content of a file, or "<missing>".
 std::string ReadWholeFile(const std::wstring& path);

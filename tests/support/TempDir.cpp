@@ -65,11 +65,14 @@ void AddToSnapshot(const std::wstring& folder, const std::wstring& relative, std
     for (const std::wstring& name : FolderNames(folder)) {
         const std::wstring path = folder + L"\\" + name;
         const std::wstring key = relative.empty() ? name : relative + L"\\" + name;
-        if (::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            tree[key] = "<link>";
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             tree[key] = "<folder>";
             AddToSnapshot(path, key, tree);
         } else {
-            tree[key] = ReadWholeFile(path);
+            tree[key] = (attributes & FILE_ATTRIBUTE_READONLY ? "<read-only>" : "") + ReadWholeFile(path);
         }
     }
 }

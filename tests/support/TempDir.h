@@ -27,8 +27,9 @@ private:
 bool PathExists(const std::wstring& path);
 // The names in a folder that match the pattern, "." and ".." left out, sorted.
 std::vector<std::wstring> FolderNames(const std::wstring& folder, const wchar_t* pattern = L"*");
-// Every file (with its content) and folder (as "<folder>") below a folder, by path relative to
-// it. Read in the long form, so that names ending in a dot or a space are what they are.
+// Every file (with its content, after "<read-only>" where it is), folder ("<folder>") and link
+// ("<link>", never followed) below a folder, by path relative to it. Read in the long form, so
+// that names ending in a dot or a space are what they are.
 std::map<std::wstring, std::string> TreeSnapshot(const std::wstring& folder);
 // Removes a file or a folder tree, clearing attributes that would refuse it.
 void RemoveTree(const std::wstring& path);
