@@ -107,7 +107,7 @@ std::wstring ReasonOf(int32_t code, const std::wstring& holder)
     case kProblemFolderNotRemovable:
         return L"it could not be removed";
     case kProblemFolderNotEmpty:
-        return L"not empty: it holds items that were not erased";
+        return L"it still holds items that were not erased";
     case kProblemLinkNotRemovable:
         return L"it cannot be removed without touching what it points to";
     case kProblemNoMemory:

@@ -149,7 +149,7 @@ const wchar_t* const kJsonResults[ReportItem::kResultCount] = {L"erased",  L"nam
                                                                L"skipped", L"notRemoved",   L"interrupted"};
 
 const wchar_t* const kResultTotals[ReportItem::kResultCount] = {
-    L"erased", L"names removed, content kept", L"links removed", L"skipped", L"not removed", L"interrupted"};
+    L"erased", L"names removed (content kept)", L"links removed", L"skipped", L"not removed", L"interrupted"};
 
 const wchar_t* JsonKind(ReportItem::Kind kind)
 {

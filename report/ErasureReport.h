@@ -44,7 +44,7 @@ struct ReportItem {
 // "skipped: " and the reason, with a warning where earlier clusters may remain.
 std::wstring ItemResultText(const ReportItem& item);
 
-// "erased", "names removed, content kept", ...: what a count of items by their result is called.
+// "erased", "names removed (content kept)", ...: what a count of items by their result is called.
 const wchar_t* ResultTotalText(ReportItem::Result result);
 
 // One moment, as the computer's clock shows it and in UTC.
