@@ -50,6 +50,12 @@ struct ItemEnd {
     ItemKind kind;
     ItemOutcome outcome;
     ULONGLONG size;
+    // The last pass was read back past the cache and matched what was written.
+    bool verified;
+    // Earlier clusters of the item may remain in the drive's free space: a compressed, sparse or
+    // encrypted file whose freed clusters the file system would not zero. A free-space wipe of
+    // the drive removes them.
+    bool mayRemainInFreeSpace;
 };
 
 // What the count beside an erase job has found so far.

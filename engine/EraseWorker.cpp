@@ -580,7 +580,7 @@ void EraseWorker::ReportCount()
 
 void EraseWorker::Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code)
 {
-    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size}, code);
+    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size, false, false}, code);
 }
 
 std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
