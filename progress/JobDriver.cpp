@@ -404,11 +404,16 @@ void JobDriver::FinishItem(const EraseNotice& notice)
         Log(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
     else if (end.outcome == ItemOutcome::NamesRemoved)
         Log(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
+    if (end.mayRemainInFreeSpace)
+        Log(true, L"Earlier clusters of " + Shown(notice, 0) + L" may remain in the drive's free space: a free-space "
+                  L"wipe of the drive removes them");
     ReportItem item;
     item.path = PlainPath(notice.path ? notice.path : L"");
     item.kind = kReportKinds[static_cast<int>(end.kind)];
     item.size = end.size;
     item.result = kReportResults[static_cast<int>(end.outcome)];
+    item.verified = end.verified;
+    item.earlierClustersMayRemain = end.mayRemainInFreeSpace;
     if (item.result == ReportItem::Result::Skipped || item.result == ReportItem::Result::NotRemoved)
         item.reason = m_lastProblem.empty() ? ReasonOf(notice.code, L"") : m_lastProblem;
     m_lastProblem.clear();

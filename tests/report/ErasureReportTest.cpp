@@ -18,6 +18,7 @@ TEST(ErasureReportTest, PageEscapesNamesAndNeedsNothingFromOutside)
     ReportItem item;
     item.path = L"C:\\d\\<b>&x.txt";
     item.size = 1234567;
+    item.verified = item.earlierClustersMayRemain = true;
     report.Add(item);
     report.End(JobOutcome::Completed, ReportTime::Now());
     TempDir dir;
@@ -29,7 +30,8 @@ TEST(ErasureReportTest, PageEscapesNamesAndNeedsNothingFromOutside)
     const std::string page = ReadWholeFile(path);
     EXPECT_NE(std::string::npos,
               page.find("<tr><td class=\"path\">C:\\d\\&lt;b&gt;&amp;x.txt</td><td>file</td><td class=\"number\">1,234,567"
-                        "</td><td>erased</td></tr>"))
+                        "</td><td>erased and verified; earlier clusters may remain in free space (a free-space wipe of the drive "
+                        "removes them)</td></tr>"))
         << page;
     EXPECT_NE(std::string::npos, page.find("<th>Computer</th><td>PC&amp;&lt;1&gt;</td>"));
     for (const char* outside : {"<b>", "<script", "src=", "href=", "url(", "@import"})
