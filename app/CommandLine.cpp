@@ -3,6 +3,7 @@
 #include "engine/EraseMethod.h"
 #include "progress/JobDriver.h"
 #include "report/ErasureReport.h"
+#include "win32/PathRules.h"
 
 #include <windows.h>
 
@@ -24,16 +25,11 @@ struct Option {
     CommandLineCheck (*take)(ProgramCommand& command, const std::wstring& value);
 };
 
-bool SameText(const std::wstring& text, const wchar_t* known)
-{
-    return ::CompareStringOrdinal(text.c_str(), static_cast<int>(text.size()), known, -1, TRUE) == CSTR_EQUAL;
-}
-
 // "1" to "6", or a method's whole name in any case.
 int MethodIdOf(const std::wstring& value)
 {
     for (int id = 1; id <= kEraseMethodCount; ++id) {
-        if (value == std::to_wstring(id) || SameText(value, EraseMethodOf(id).name))
+        if (value == std::to_wstring(id) || SameName(value, EraseMethodOf(id).name))
             return id;
     }
     return 0;
@@ -104,7 +100,7 @@ const Option* FindOption(const std::wstring& argument, bool& hasColon, std::wstr
     afterColon = hasColon ? argument.substr(colon + 1) : L"";
     const std::wstring name = argument.substr(1, hasColon ? colon - 1 : std::wstring::npos);
     for (const Option& option : kOptions) {
-        if (SameText(name, option.name))
+        if (SameName(name, option.name))
             return &option;
     }
     return nullptr;
@@ -115,7 +111,7 @@ bool IsQuietOption(const std::wstring& argument)
     bool hasColon;
     std::wstring afterColon;
     const Option* option = LooksLikeOption(argument) ? FindOption(argument, hasColon, afterColon) : nullptr;
-    return option && !hasColon && SameText(option->name, L"quiet");
+    return option && !hasColon && SameName(option->name, L"quiet");
 }
 
 } // namespace

@@ -175,7 +175,7 @@ bool ReviewTargets(const std::vector<std::wstring>& named, TargetReview& review,
 
 bool ReviewWipe(const std::wstring& drive, std::wstring& root, ULONGLONG& freeBytes, std::wstring& refusal)
 {
-    root = DriveRootOf(drive.c_str());
+    root = DriveRootOf(drive);
     if (!root.empty() && QueryFreeBytes(root, freeBytes))
         return true;
     refusal = L"\"" + drive + L"\" is no drive whose free space can be wiped";

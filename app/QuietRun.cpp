@@ -25,16 +25,16 @@ BOOL WINAPI OnConsoleControl(DWORD event)
 }
 
 // From the first moment to the last of the quiet run, Ctrl+C cancels rather than ends the process.
-class ConsoleControl {
+class CConsoleControl {
 public:
-    ConsoleControl() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
-    ~ConsoleControl()
+    CConsoleControl() { ::SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+    ~CConsoleControl()
     {
         g_cancelled = nullptr;
         ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     }
-    ConsoleControl(const ConsoleControl&) = delete;
-    ConsoleControl& operator=(const ConsoleControl&) = delete;
+    CConsoleControl(const CConsoleControl&) = delete;
+    CConsoleControl& operator=(const CConsoleControl&) = delete;
 
     // A Ctrl+C that came before the job started cancels it as well.
     void Cancels(CancelFlag& cancel)
@@ -47,9 +47,9 @@ public:
 
 // One of the quiet command's two streams: a file or pipe its caller redirected the stream to
 // (UTF-8), else the console of the process that started it; with neither, nowhere.
-class ConsoleStream {
+class CConsoleStream {
 public:
-    explicit ConsoleStream(DWORD which)
+    explicit CConsoleStream(DWORD which)
     {
         const HANDLE given = ::GetStdHandle(which);
         const DWORD type = given && given != INVALID_HANDLE_VALUE ? ::GetFileType(given) : FILE_TYPE_UNKNOWN;
@@ -95,14 +95,14 @@ struct Console {
             ::FreeConsole();
     }
     const bool attached;
-    const ConsoleStream out;
-    const ConsoleStream error;
+    const CConsoleStream out;
+    const CConsoleStream error;
 };
 
 // Answers as the command line says, prints each item as it ends and the job's summary.
-class QuietView : public JobView {
+class CQuietView : public JobView {
 public:
-    QuietView(const Console& console, const ProgramCommand& command) : m_console(console), m_command(command) {}
+    CQuietView(const Console& console, const ProgramCommand& command) : m_console(console), m_command(command) {}
 
     void ShowItem(const ReportItem& item) override { m_console.out.Line(item.path + L": " + ItemResultText(item)); }
 
@@ -180,7 +180,7 @@ int RefuseQuietly(const std::wstring& why)
 int RunQuiet(const ProgramCommand& command, int savedMethodId, const std::wstring& reportFolder)
 {
     const Console console;
-    ConsoleControl control;
+    CConsoleControl control;
     JobSettings settings;
     std::wstring refusal;
     const bool reviewed = ReviewQuietJob(command, settings, refusal);
@@ -191,7 +191,7 @@ int RunQuiet(const ProgramCommand& command, int savedMethodId, const std::wstrin
     }
     settings.methodId = command.methodId ? command.methodId : savedMethodId;
     settings.reportFolder = reportFolder;
-    QuietView view(console, command);
+    CQuietView view(console, command);
     ApplicationEventLog events;
     JobDriver driver(settings, view, events);
     control.Cancels(driver.Cancel());

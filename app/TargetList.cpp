@@ -18,7 +18,7 @@ bool IsHandedOverList(const std::wstring& exact)
         return false;
     if (temp.back() != L'\\')
         temp += L'\\';
-    if (exact.size() <= temp.size() || ::_wcsnicmp(exact.c_str(), temp.c_str(), temp.size()) != 0)
+    if (exact.size() <= temp.size() || !StartsWithName(exact, temp))
         return false;
     const std::wstring name = exact.substr(temp.size());
     return name.find(L'\\') == std::wstring::npos && IsTargetListName(name);

@@ -20,7 +20,7 @@ HRESULT CComModule::GetClassObject(REFCLSID clsid, REFIID iid, void** object) no
         if (!created)
             return E_OUTOFMEMORY;
         created->AddRef();
-        ComPtr<IClassFactory> factory;
+        CComPtr<IClassFactory> factory;
         factory.Attach(created);
         return factory->QueryInterface(iid, object);
     }

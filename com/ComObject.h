@@ -67,9 +67,9 @@ public:
     IUnknown* GetInner() noexcept { return &m_inner; }
 
 private:
-    class Inner final : public IUnknown {
+    class CInnerUnknown final : public IUnknown {
     public:
-        explicit Inner(CComPolyObject* owner) noexcept : m_owner(owner) {}
+        explicit CInnerUnknown(CComPolyObject* owner) noexcept : m_owner(owner) {}
 
         STDMETHODIMP QueryInterface(REFIID iid, void** object) noexcept override
         {
@@ -97,7 +97,7 @@ private:
         CComPolyObject* m_owner;
     };
 
-    Inner m_inner;
+    CInnerUnknown m_inner;
     IUnknown* m_outer;
 };
 

@@ -9,15 +9,15 @@
 #include <utility>
 
 template <class T>
-class ComPtr {
+class CComPtr {
 public:
-    ComPtr() noexcept = default;
-    ~ComPtr() { Reset(); }
+    CComPtr() noexcept = default;
+    ~CComPtr() { Reset(); }
 
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : m_ptr(other.Detach()) {}
-    ComPtr& operator=(ComPtr&& other) noexcept
+    CComPtr(const CComPtr&) = delete;
+    CComPtr& operator=(const CComPtr&) = delete;
+    CComPtr(CComPtr&& other) noexcept : m_ptr(other.Detach()) {}
+    CComPtr& operator=(CComPtr&& other) noexcept
     {
         if (this != &other)
             Attach(other.Detach());
@@ -47,9 +47,9 @@ public:
 
     // QueryInterface into a new owner; empty when the object has no such interface.
     template <class U>
-    ComPtr<U> As() const noexcept
+    CComPtr<U> As() const noexcept
     {
-        ComPtr<U> result;
+        CComPtr<U> result;
         if (m_ptr)
             m_ptr->QueryInterface(IID_PPV_ARGS(result.Put()));
         return result;

@@ -84,9 +84,9 @@ std::wstring Describe(const Token& token)
     }
 }
 
-class Parser {
+class CRegistrarParser {
 public:
-    Parser(std::wstring_view text, const std::vector<RegistrarReplacement>& replacements)
+    CRegistrarParser(std::wstring_view text, const std::vector<RegistrarReplacement>& replacements)
         : m_text(text), m_replacements(replacements)
     {
     }
@@ -114,13 +114,13 @@ private:
     std::wstring m_error;
 };
 
-bool Parser::Fail(unsigned line, const std::wstring& message)
+bool CRegistrarParser::Fail(unsigned line, const std::wstring& message)
 {
     m_error = L"line " + std::to_wstring(line) + L": " + message;
     return false;
 }
 
-bool Parser::Lex(Token& token)
+bool CRegistrarParser::Lex(Token& token)
 {
     while (m_pos < m_text.size() && IsBlank(m_text[m_pos])) {
         if (m_text[m_pos] == L'\n')
@@ -163,7 +163,7 @@ bool Parser::Lex(Token& token)
     return true;
 }
 
-bool Parser::Next(Token& token)
+bool CRegistrarParser::Next(Token& token)
 {
     if (m_peeked) {
         m_peeked = false;
@@ -173,7 +173,7 @@ bool Parser::Next(Token& token)
     return Lex(token);
 }
 
-bool Parser::Peek(Token& token)
+bool CRegistrarParser::Peek(Token& token)
 {
     if (!m_peeked) {
         if (!Lex(m_peek))
@@ -184,7 +184,7 @@ bool Parser::Peek(Token& token)
     return true;
 }
 
-bool Parser::Expand(const Token& token, std::wstring& out)
+bool CRegistrarParser::Expand(const Token& token, std::wstring& out)
 {
     out.clear();
     const std::wstring_view raw = token.raw;
@@ -218,14 +218,14 @@ bool Parser::Expand(const Token& token, std::wstring& out)
     return true;
 }
 
-bool Parser::ParseName(const Token& token, std::wstring& name)
+bool CRegistrarParser::ParseName(const Token& token, std::wstring& name)
 {
     if (token.kind == Token::End || IsWord(token, L"{") || IsWord(token, L"}") || IsWord(token, L"="))
         return Fail(token.line, L"expected a name, found " + Describe(token));
     return Expand(token, name);
 }
 
-bool Parser::ParseValue(std::wstring& data)
+bool CRegistrarParser::ParseValue(std::wstring& data)
 {
     Token type, text;
     if (!Next(type))
@@ -239,7 +239,7 @@ bool Parser::ParseValue(std::wstring& data)
     return Expand(text, data);
 }
 
-bool Parser::ParseItems(std::vector<RegistrarKey>& keys, std::vector<RegistrarValue>* values, unsigned openLine,
+bool CRegistrarParser::ParseItems(std::vector<RegistrarKey>& keys, std::vector<RegistrarValue>* values, unsigned openLine,
                         int depth)
 {
     if (depth > kMaxDepth)
@@ -300,7 +300,7 @@ bool Parser::ParseItems(std::vector<RegistrarKey>& keys, std::vector<RegistrarVa
     }
 }
 
-bool Parser::ParseScript(std::vector<RegistrarRoot>& roots)
+bool CRegistrarParser::ParseScript(std::vector<RegistrarRoot>& roots)
 {
     for (;;) {
         Token token, open;
@@ -352,7 +352,7 @@ void PlanKey(const RegistrarKey& key, RegistryRoot root, const std::wstring& par
 RegistrarParseResult ParseRegistrarScript(std::wstring_view text, const std::vector<RegistrarReplacement>& replacements)
 {
     RegistrarParseResult result;
-    Parser parser(text, replacements);
+    CRegistrarParser parser(text, replacements);
     result.ok = parser.ParseScript(result.roots);
     if (!result.ok) {
         result.error = parser.Error();

@@ -2,12 +2,6 @@
 
 #include "win32/ScopedHandle.h"
 
-int CompareNames(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
-           - CSTR_EQUAL;
-}
-
 bool FileName::operator<(const FileName& other) const
 {
     if (volume != other.volume || folder != other.folder)

@@ -2,9 +2,12 @@
 // Which file a name belongs to. A file with hard links has several names, possibly in different
 // folders: erasing its content through one name erases it for all of them.
 
+#include "win32/PathRules.h"
+
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct FileIdentity {
@@ -19,6 +22,17 @@ struct FileIdentity {
     bool IsSameFile(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
 };
 
+// For unordered containers of files: one file, however many names it has.
+struct FileIdentityHash {
+    size_t operator()(const FileIdentity& id) const
+    {
+        return std::hash<ULONGLONG>()(id.index ^ (ULONGLONG{id.volume} << 32));
+    }
+};
+struct SameFile {
+    bool operator()(const FileIdentity& a, const FileIdentity& b) const { return a.IsSameFile(b); }
+};
+
 // One name of a file: the folder that holds it and the name in that folder. Two spellings of a
 // path (a short name, another case, another drive letter for the same folder, a share) lead to
 // one such name, where the paths themselves would count as two.
@@ -29,10 +43,6 @@ struct FileName {
 
     bool operator<(const FileName& other) const;
 };
-
-// Names compared as the file system compares them: without regard to case. Negative, 0 or
-// positive as `a` sorts before, with or after `b`.
-int CompareNames(const std::wstring& a, const std::wstring& b);
 
 // The system's error for a name that leads to another item than the one found there before
 // (ERROR_NOT_SAME_OBJECT, which MinGW's headers lack).

@@ -1,37 +1,18 @@
 #include "engine/TargetPath.h"
 
 #include "engine/DirectoryListing.h"
-#include "win32/ScopedHandle.h"
 
 #include <cwctype>
 #include <vector>
 
 namespace {
 
-const std::wstring kLongPrefix = L"\\\\?\\";
-const std::wstring kLongUncPrefix = L"\\\\?\\UNC\\";
+const std::wstring kLong = kLongPrefix;
+const std::wstring kLongUnc = kLongUncPrefix;
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix, bool ignoreCase = false)
+bool StartsWith(const std::wstring& text, const std::wstring& prefix)
 {
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        const wchar_t a = ignoreCase ? static_cast<wchar_t>(std::towupper(text[i])) : text[i];
-        const wchar_t b = ignoreCase ? static_cast<wchar_t>(std::towupper(prefix[i])) : prefix[i];
-        if (a != b)
-            return false;
-    }
-    return true;
-}
-
-bool IsDriveLetter(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-bool HasDrive(const std::wstring& path)
-{
-    return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == L':';
+    return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 std::vector<std::wstring> Split(const std::wstring& text)
@@ -45,17 +26,6 @@ std::vector<std::wstring> Split(const std::wstring& text)
             return parts;
         start = end + 1;
     }
-}
-
-// A ':' would name a stream of the file rather than the file; wildcards would make the walk
-// list other items than the one named.
-bool IsPlainName(const std::wstring& name)
-{
-    for (const wchar_t c : name) {
-        if (c < 0x20 || std::wcschr(L"<>:\"|?*", c))
-            return false;
-    }
-    return true;
 }
 
 // The names the Win32 layer turns into devices, with or without an extension, in any case, and
@@ -101,34 +71,17 @@ bool Compose(const std::wstring& root, const std::wstring& tail, std::wstring& l
     return true;
 }
 
-// A share root "server\share\" from the text behind "\\" (or "\\?\UNC\"); the rest goes to tail.
-bool SplitShare(const std::wstring& text, std::wstring& share, std::wstring& tail)
-{
-    const size_t serverEnd = text.find(L'\\');
-    if (serverEnd == 0 || serverEnd == std::wstring::npos)
-        return false;
-    const size_t shareEnd = text.find(L'\\', serverEnd + 1);
-    const std::wstring server = text.substr(0, serverEnd);
-    const std::wstring name = text.substr(serverEnd + 1, shareEnd == std::wstring::npos ? std::wstring::npos
-                                                                                         : shareEnd - serverEnd - 1);
-    if (name.empty() || !IsPlainName(server) || !IsPlainName(name) || server == L"." || server == L"?")
-        return false;
-    share = server + L"\\" + name + L"\\";
-    tail = shareEnd == std::wstring::npos ? std::wstring() : text.substr(shareEnd + 1);
-    return true;
-}
-
 // An absolute path in the long form, whose names are taken as they stand.
 bool FromLongForm(const std::wstring& path, std::wstring& longPath)
 {
-    const std::wstring rest = path.substr(kLongPrefix.size());
-    if (HasDrive(rest) && (rest.size() == 2 || rest[2] == L'\\')) {
-        const std::wstring root = kLongPrefix + static_cast<wchar_t>(std::towupper(rest[0])) + L":\\";
+    const std::wstring rest = path.substr(kLong.size());
+    if (StartsWithDrive(rest) && (rest.size() == 2 || rest[2] == L'\\')) {
+        const std::wstring root = kLong + static_cast<wchar_t>(std::towupper(rest[0])) + L":\\";
         return Compose(root, rest.size() > 3 ? rest.substr(3) : std::wstring(), longPath);
     }
     std::wstring share, tail;
-    if (StartsWith(path, kLongUncPrefix, true) && SplitShare(path.substr(kLongUncPrefix.size()), share, tail))
-        return Compose(kLongUncPrefix + share, tail, longPath);
+    if (StartsWithName(path, kLongUnc) && SplitShare(path.substr(kLongUnc.size()), share, tail))
+        return Compose(kLongUnc + share, tail, longPath);
     // GLOBALROOT, volume names, pipes: not a drive or share path.
     return false;
 }
@@ -139,7 +92,7 @@ bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirect
 {
     if (named.empty())
         return false;
-    if (StartsWith(named, kLongPrefix))
+    if (StartsWith(named, kLong))
         return FromLongForm(named, longPath);
     std::wstring path = named;
     for (wchar_t& c : path) {
@@ -151,16 +104,16 @@ bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirect
         return false;
     if (StartsWith(path, L"\\\\")) {
         std::wstring share, tail;
-        return SplitShare(path.substr(2), share, tail) && Compose(kLongUncPrefix + share, tail, longPath);
+        return SplitShare(path.substr(2), share, tail) && Compose(kLongUnc + share, tail, longPath);
     }
-    if (HasDrive(path) && path.size() > 2 && path[2] == L'\\') {
-        const std::wstring root = kLongPrefix + static_cast<wchar_t>(std::towupper(path[0])) + L":\\";
+    if (StartsWithDrive(path) && path.size() > 2 && path[2] == L'\\') {
+        const std::wstring root = kLong + static_cast<wchar_t>(std::towupper(path[0])) + L":\\";
         return Compose(root, path.substr(3), longPath);
     }
 
     // Relative: start from the folder the system would start from, itself absolute.
     std::wstring base, rest;
-    if (HasDrive(path)) {
+    if (StartsWithDrive(path)) {
         base = baseDirectory(path.substr(0, 2));
         rest = path.substr(2);
     } else if (path[0] == L'\\') {
@@ -170,7 +123,7 @@ bool LongTargetPath(const std::wstring& named, const BaseDirectoryOf& baseDirect
         base = baseDirectory(L".");
         rest = path;
     }
-    if (base.empty() || (!StartsWith(base, L"\\\\") && !(HasDrive(base) && base.size() > 2 && base[2] == L'\\')))
+    if (base.empty() || (!StartsWith(base, L"\\\\") && !(StartsWithDrive(base) && base.size() > 2 && base[2] == L'\\')))
         return false;
     return LongTargetPath(base + L"\\" + rest, baseDirectory, longPath);
 }
@@ -191,46 +144,18 @@ TargetCheck ResolveTarget(const std::wstring& named, ExactTarget& target)
     if (!LongTargetPath(named, systemBase, longPath))
         return TargetCheck::NotAnItem;
     // Only a root ends with its separator here; anything else is read by its own name.
-    const DWORD attributes = ::GetFileAttributesW(longPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    DirectoryEntry entry;
+    FileIdentity identity;
+    if (!ReadOwnEntry(longPath, entry, identity))
         return TargetCheck::Missing;
+    const DWORD attributes = entry.attributes;
     if (attributes & FILE_ATTRIBUTE_DEVICE)
         return TargetCheck::NotAnItem;
-    if (!IsVolumeRoot(longPath) && IsLinkEntry(longPath, attributes))
+    if (!IsVolumeRoot(longPath) && IsLink(attributes, entry.reparseTag))
         target = {longPath, TargetKind::Link};
     else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         target = {longPath.back() == L'\\' ? longPath : longPath + L'\\', TargetKind::Folder};
     else
         target = {longPath, TargetKind::File};
     return TargetCheck::Exact;
-}
-
-bool IsLinkEntry(const std::wstring& path, DWORD attributes)
-{
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return false;
-    // An entry that cannot be listed counts as a link: nothing behind it is then touched.
-    WIN32_FIND_DATAW entry;
-    const UniqueFindHandle find(::FindFirstFileW(path.c_str(), &entry));
-    return !find || IsLink(entry.dwFileAttributes, entry.dwReserved0);
-}
-
-bool IsVolumeRoot(const std::wstring& folder)
-{
-    std::wstring path = PlainPath(folder);
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
-    if (!StartsWith(path, L"\\\\"))
-        return path.size() == 2 && HasDrive(path);
-    std::wstring share, tail;
-    return SplitShare(path.substr(2), share, tail) && tail.empty();
-}
-
-std::wstring PlainPath(const std::wstring& path)
-{
-    if (StartsWith(path, kLongUncPrefix, true))
-        return L"\\\\" + path.substr(kLongUncPrefix.size());
-    if (StartsWith(path, kLongPrefix))
-        return path.substr(kLongPrefix.size());
-    return path;
 }

@@ -4,6 +4,8 @@
 // kept exactly as given. The Win32 rules would drop a trailing dot or space from a name, or make
 // a device of "NUL.txt": the file erased would then not be the one the user was asked about.
 
+#include "win32/PathRules.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -41,14 +43,3 @@ struct ExactTarget {
 // LongTargetPath against the process's current directories, then what the file system says of
 // the item's own entry, read by its name without a final separator.
 TargetCheck ResolveTarget(const std::wstring& named, ExactTarget& target);
-
-// Whether the item `path` names (never with a final separator) is a link, by its own entry:
-// `attributes` as read by that name, and the tag its folder's listing gives.
-bool IsLinkEntry(const std::wstring& path, DWORD attributes);
-
-// "\\?\C:\" or "\\?\UNC\server\share\" (with or without the final separator, with or without the
-// prefix): a volume's root, which is never removed and never looked up.
-bool IsVolumeRoot(const std::wstring& folder);
-
-// The path as a user writes it: without the "\\?\" prefix ("\\?\UNC\" becomes "\\").
-std::wstring PlainPath(const std::wstring& path);

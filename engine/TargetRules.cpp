@@ -1,5 +1,6 @@
 #include "engine/TargetRules.h"
 
+#include "engine/DirectoryListing.h"
 #include "engine/FileIdentity.h"
 #include "win32/ScopedHandle.h"
 
@@ -27,38 +28,27 @@ const wchar_t* const kBootNames[] = {L"pagefile.sys", L"hiberfil.sys", L"swapfil
 bool IsBootName(const std::wstring& name)
 {
     for (const wchar_t* boot : kBootNames) {
-        if (::CompareStringOrdinal(name.c_str(), static_cast<int>(name.size()), boot, -1, TRUE) == CSTR_EQUAL)
+        if (SameName(name, boot))
             return true;
     }
     return false;
 }
 
-bool SameIdentity(const FileIdentity& a, const FileIdentity& b)
-{
-    return a.volume == b.volume && a.index == b.index;
-}
-
-struct IdentityHash {
-    size_t operator()(const FileIdentity& id) const
-    {
-        return std::hash<ULONGLONG>()(id.index ^ (ULONGLONG{id.volume} << 32));
-    }
-};
-struct IdentityEqual {
-    bool operator()(const FileIdentity& a, const FileIdentity& b) const { return SameIdentity(a, b); }
-};
 template <class Value>
-using IdentityMap = std::unordered_map<FileIdentity, Value, IdentityHash, IdentityEqual>;
+using IdentityMap = std::unordered_map<FileIdentity, Value, FileIdentityHash, SameFile>;
 
 // A name in a folder: what a file or a link is, whatever path led to it. A file with several
 // names (hard links) is several such items.
 struct EntryKey {
     FileIdentity folder;
     std::wstring name;
-    bool operator==(const EntryKey& other) const { return SameIdentity(folder, other.folder) && name == other.name; }
+    bool operator==(const EntryKey& other) const { return folder.IsSameFile(other.folder) && name == other.name; }
 };
 struct EntryKeyHash {
-    size_t operator()(const EntryKey& key) const { return IdentityHash()(key.folder) ^ std::hash<std::wstring>()(key.name); }
+    size_t operator()(const EntryKey& key) const
+    {
+        return FileIdentityHash()(key.folder) ^ std::hash<std::wstring>()(key.name);
+    }
 };
 
 // The item's path without a final separator; a root keeps its own.
@@ -139,7 +129,7 @@ public:
     bool Same(size_t a, size_t b) const
     {
         return a != kNoFolder && b != kNoFolder && m_folders[a].identified && m_folders[b].identified
-               && SameIdentity(m_folders[a].id, m_folders[b].id);
+               && m_folders[a].id.IsSameFile(m_folders[b].id);
     }
     const Folder& operator[](size_t folder) const { return m_folders[folder]; }
 
@@ -161,11 +151,8 @@ public:
         Folder& entry = m_folders[folder];
         if (!entry.nameRead) {
             entry.nameRead = true;
-            WIN32_FIND_DATAW found;
-            const UniqueFindHandle find(IsVolumeRoot(entry.path) ? INVALID_HANDLE_VALUE
-                                                                 : ::FindFirstFileW(entry.path.c_str(), &found));
-            if (find)
-                entry.name = found.cFileName;
+            if (!IsVolumeRoot(entry.path))
+                ListedNameOf(entry.path, entry.name);
         }
         return entry.name;
     }
@@ -202,12 +189,10 @@ std::wstring LongForm(const std::wstring& path)
 std::unordered_set<std::wstring> ListingOf(const std::wstring& folder)
 {
     std::unordered_set<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    const std::wstring pattern = folder + (folder.back() == L'\\' ? L"*" : L"\\*");
-    const UniqueFindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                                   nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    for (bool more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &found) != FALSE)
-        names.insert(found.cFileName);
+    DirectoryListing listing;
+    DirectoryEntry entry;
+    for (bool more = listing.Open(folder); more && listing.Next(entry);)
+        names.insert(std::move(entry.name));
     return names;
 }
 
@@ -217,12 +202,7 @@ bool ListedName(const std::wstring& item, const std::unordered_set<std::wstring>
     name = LastName(item);
     if (listing && listing->count(name))
         return true;
-    WIN32_FIND_DATAW found;
-    const UniqueFindHandle find(::FindFirstFileW(item.c_str(), &found));
-    if (!find)
-        return false;
-    name = found.cFileName;
-    return true;
+    return ListedNameOf(item, name);
 }
 
 struct TargetFacts {

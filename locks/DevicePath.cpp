@@ -16,11 +16,6 @@ const std::wstring kSubstitutePrefix = L"\\??\\";
 const std::wstring kRedirectorPrefix = L"\\Device\\LanmanRedirector\\";
 const std::wstring kMupPrefix = L"\\Device\\Mup\\";
 
-bool IsDriveLetter(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
 // The normalised name with the volume as the system names its device; the buffer grows once
 // when the name is longer than the first guess.
 bool FinalDeviceName(HANDLE item, std::wstring& name)
@@ -52,22 +47,17 @@ bool ObjectName(HANDLE item, std::wstring& name)
 
 } // namespace
 
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
-{
-    return text.size() >= prefix.size() && ::_wcsnicmp(text.c_str(), prefix.c_str(), prefix.size()) == 0;
-}
-
 bool DevicePathFromTarget(const std::wstring& target, const std::wstring& path, std::wstring& devicePath)
 {
     const std::wstring rest = path.size() > 2 ? path.substr(2) : std::wstring();
-    if (StartsWithNoCase(target, kSubstitutePrefix)) {
+    if (StartsWithName(target, kSubstitutePrefix)) {
         // A substituted drive: the result is a drive-letter path again, which no handle's
         // object name equals.
         devicePath = target.substr(kSubstitutePrefix.size()) + rest;
         return true;
     }
     std::wstring device = target;
-    if (StartsWithNoCase(target, kRedirectorPrefix)) {
+    if (StartsWithName(target, kRedirectorPrefix)) {
         // The redirector keeps the drive letter and a session number before the share.
         wchar_t drive = 0;
         int session = 0;
@@ -92,9 +82,9 @@ bool DosPathToDevicePath(const std::wstring& path, std::wstring& devicePath)
 std::wstring ComparableDeviceName(const std::wstring& deviceName)
 {
     size_t rest = 0;
-    if (StartsWithNoCase(deviceName, kMupPrefix))
+    if (StartsWithName(deviceName, kMupPrefix))
         rest = kMupPrefix.size();
-    else if (StartsWithNoCase(deviceName, kRedirectorPrefix))
+    else if (StartsWithName(deviceName, kRedirectorPrefix))
         rest = kRedirectorPrefix.size();
     else
         return deviceName;
@@ -104,12 +94,6 @@ std::wstring ComparableDeviceName(const std::wstring& deviceName)
         rest = separator == std::wstring::npos ? deviceName.size() : separator + 1;
     }
     return kMupPrefix + deviceName.substr(rest);
-}
-
-bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE)
-           == CSTR_EQUAL;
 }
 
 bool QueryItemDeviceName(const std::wstring& path, std::wstring& name)
@@ -132,8 +116,8 @@ std::wstring HandleNameNormalizer::ComparableForm(const std::wstring& objectName
 {
     // \??\ + drive letter + colon
     const size_t prefixLength = kSubstitutePrefix.size() + 2;
-    if (objectName.size() < prefixLength || objectName.compare(0, kSubstitutePrefix.size(), kSubstitutePrefix) != 0
-        || !IsDriveLetter(objectName[4]) || objectName[5] != L':')
+    if (objectName.compare(0, kSubstitutePrefix.size(), kSubstitutePrefix) != 0
+        || !StartsWithDrive(objectName.substr(kSubstitutePrefix.size())))
         return ComparableDeviceName(objectName);
     const wchar_t letter = static_cast<wchar_t>(objectName[4] & ~0x20); // upper case
     auto known = m_driveDevices.find(letter);

@@ -2,10 +2,10 @@
 // The system's device form of a path, the form in which the system names the objects behind
 // file handles, and the comparison of such names.
 
+#include "win32/PathRules.h"
+
 #include <map>
 #include <string>
-
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix);
 
 // The device form of path, given the target that the system reports for its first two
 // characters (its drive): local (\Device\HarddiskVolume1), substituted (\??\C:\dir) or
@@ -20,10 +20,6 @@ bool DosPathToDevicePath(const std::wstring& path, std::wstring& devicePath);
 // redirector puts its own ";LanmanRedirector" and ";Z:0000..." components before the server)
 // or by the share's name. Other names are returned unchanged.
 std::wstring ComparableDeviceName(const std::wstring& deviceName);
-
-// Whether two names (comparable device names, or file names) are one: letter case does not
-// tell names apart on the file systems the program erases on.
-bool SameNameIgnoringCase(const std::wstring& a, const std::wstring& b);
 
 // The device name of the item at path (a "\\?\" form, a folder with or without its final
 // separator), asked through a handle on the item itself: a link at its end is not followed,

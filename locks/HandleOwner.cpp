@@ -60,7 +60,7 @@ bool ItemName(const std::wstring& path, HandleNameNormalizer& normalizer, std::w
 {
     std::wstring deviceName;
     if (!QueryItemDeviceName(path, deviceName)) {
-        const std::wstring dosPath = StartsWithNoCase(path, L"\\\\?\\") ? path.substr(4) : path;
+        const std::wstring dosPath = PlainPath(path);
         if (!DosPathToDevicePath(dosPath, deviceName))
             return false;
         while (!deviceName.empty() && deviceName.back() == L'\\')
@@ -92,7 +92,7 @@ size_t FirstMatchInRun(const Entry* const* run, size_t count, ULONG typeIndex, O
     NameHandles(handles, duplicated, typeIndex, names);
     for (size_t n = 0; n < duplicated; ++n) {
         // Whole names: a folder never matches a handle on a file inside it.
-        if (!names[n].empty() && SameNameIgnoringCase(normalizer.ComparableForm(names[n]), itemName))
+        if (!names[n].empty() && SameName(normalizer.ComparableForm(names[n]), itemName))
             return entryOf[n];
     }
     return count;

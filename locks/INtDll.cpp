@@ -4,8 +4,6 @@
 
 INtDll::NtQuerySystemInformationFn INtDll::NtQuerySystemInformation = nullptr;
 INtDll::NtQueryObjectFn INtDll::NtQueryObject = nullptr;
-INtDll::NtQueryInformationThreadFn INtDll::NtQueryInformationThread = nullptr;
-INtDll::NtQueryInformationFileFn INtDll::NtQueryInformationFile = nullptr;
 INtDll::NtQueryInformationProcessFn INtDll::NtQueryInformationProcess = nullptr;
 
 // Dynamic initialisers: they run before main and before any thread exists. The pointers
@@ -53,8 +51,6 @@ bool INtDll::BindEntryPointsWith(Resolver resolve)
     // Every pointer is stored, also after a miss, so a partial set is never half-old.
     bool all = Bind(NtQuerySystemInformation, resolve, "NtQuerySystemInformation");
     all &= Bind(NtQueryObject, resolve, "NtQueryObject");
-    all &= Bind(NtQueryInformationThread, resolve, "NtQueryInformationThread");
-    all &= Bind(NtQueryInformationFile, resolve, "NtQueryInformationFile");
     all &= Bind(NtQueryInformationProcess, resolve, "NtQueryInformationProcess");
     return all;
 }

@@ -9,14 +9,6 @@
 // would collide with the snapshot classes named after them.
 typedef LONG NTSTATUS;
 
-struct IoStatusBlock {
-    union {
-        NTSTATUS Status;
-        PVOID Pointer;
-    };
-    ULONG_PTR Information;
-};
-
 // Statuses the lock code tells apart; everything else nonzero is a plain failure.
 constexpr NTSTATUS kStatusSuccess = 0;
 constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
@@ -35,11 +27,6 @@ public:
                                                         PULONG returnedLength);
     using NtQueryObjectFn = NTSTATUS(NTAPI*)(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG length,
                                              PULONG returnedLength);
-    // These two are bound for completeness of the set only: no lookup calls them.
-    using NtQueryInformationFileFn = NTSTATUS(NTAPI*)(HANDLE file, IoStatusBlock* ioStatus, PVOID buffer,
-                                                      ULONG length, ULONG infoClass);
-    using NtQueryInformationThreadFn = NTSTATUS(NTAPI*)(HANDLE thread, ULONG infoClass, PVOID buffer,
-                                                        ULONG length, PULONG returnedLength);
     using NtQueryInformationProcessFn = NTSTATUS(NTAPI*)(HANDLE process, ULONG infoClass, PVOID buffer,
                                                          ULONG length, PULONG returnedLength);
 
@@ -48,18 +35,16 @@ public:
 
     static NtQuerySystemInformationFn NtQuerySystemInformation;
     static NtQueryObjectFn NtQueryObject;
-    static NtQueryInformationThreadFn NtQueryInformationThread;
-    static NtQueryInformationFileFn NtQueryInformationFile;
     static NtQueryInformationProcessFn NtQueryInformationProcess;
 
-    // True only when all five entry points were found.
+    // True only when all three entry points were found.
     static BOOL EntryPointsBound;
     // Major version of the running system; 0 when it could not be read.
     static ULONG OsMajorVersion;
 
     static ULONG ReadOsMajorVersion();
     static bool BindEntryPoints();
-    // The binding itself, with the lookup passed in: stores all five pointers (null where the
+    // The binding itself, with the lookup passed in: stores all three pointers (null where the
     // resolver has none) and reports whether every one of them was found.
     static bool BindEntryPointsWith(Resolver resolve);
 };

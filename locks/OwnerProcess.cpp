@@ -66,7 +66,7 @@ bool IsWindowsItself(DWORD processId, const ProcessFacts& facts)
         return false;
     const std::wstring name = ImageFileName(facts.imagePath);
     for (const wchar_t* windowsOwn : kSessionZeroProcesses) {
-        if (SameNameIgnoringCase(name, windowsOwn))
+        if (SameName(name, windowsOwn))
             return true;
     }
     return false;

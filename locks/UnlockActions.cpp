@@ -56,7 +56,7 @@ bool StillHoldsTheItem(const LockOwnerInfo& owner)
     std::wstring name;
     HandleNameNormalizer normalizer;
     return QueryObjectName(owner.Process.Get(), owner.Handle, kFileTypeIndex, name)
-           && SameNameIgnoringCase(normalizer.ComparableForm(name), owner.ObjectName);
+           && SameName(normalizer.ComparableForm(name), owner.ObjectName);
 }
 
 } // namespace

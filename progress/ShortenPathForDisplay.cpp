@@ -1,6 +1,6 @@
 #include "progress/ShortenPathForDisplay.h"
 
-#include "engine/TargetPath.h"
+#include "win32/PathRules.h"
 
 #include <shlwapi.h>
 
@@ -14,11 +14,9 @@ std::wstring ShortenPathForDisplay(int maxLength, const std::wstring& path)
     const std::wstring::size_type last = path.find_last_not_of(L"\\?");
     if (last == std::wstring::npos)
         return std::wstring();
-    const std::wstring trimmed = path.substr(0, last + 1);
     // A network path keeps the "\\" that makes it one.
-    const std::wstring plain = PlainPath(trimmed);
-    const bool network = plain.compare(0, 2, L"\\\\") == 0;
-    const std::wstring shown = network ? plain : trimmed.substr(trimmed.find_first_not_of(L"\\?"));
+    const std::wstring shown = PlainPath(path.substr(0, last + 1));
+    const bool network = shown.compare(0, 2, L"\\\\") == 0;
 
     if (maxLength == 0 || shown.size() <= static_cast<size_t>(maxLength))
         return shown;

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "engine/EraseMethod.h"
+#include "win32/PathRules.h"
 
 #define SECURITY_WIN32
 #include <secext.h>
@@ -248,10 +249,8 @@ std::wstring HtmlHeadRow(const wchar_t* name, const std::wstring& value)
 
 bool ReportFormatOf(const std::wstring& path, ReportFormat& format)
 {
-    const wchar_t* extension = ::PathFindExtensionW(path.c_str());
-    const auto is = [extension](const wchar_t* known) {
-        return ::CompareStringOrdinal(extension, -1, known, -1, TRUE) == CSTR_EQUAL;
-    };
+    const std::wstring extension = ::PathFindExtensionW(path.c_str());
+    const auto is = [&extension](const wchar_t* known) { return SameName(extension, known); };
     if (is(L".html") || is(L".htm")) {
         format = ReportFormat::Html;
         return true;

@@ -3,6 +3,7 @@
 #include "handover/TargetListFile.h"
 #include "shellext/DropFiles.h"
 #include "win32/GlobalLock.h"
+#include "win32/PathRules.h"
 #include "win32/StgMedium.h"
 
 #include <shellapi.h>
@@ -25,8 +26,7 @@ constexpr UINT kWipeCommand = 1;
 // A drive's root as Explorer hands it over for a drive's menu: "E:\".
 bool IsDriveRoot(const std::wstring& path)
 {
-    return path.size() == 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'))
-           && path[1] == L':' && path[2] == L'\\';
+    return path.size() == 3 && !DriveRootOf(path).empty();
 }
 
 // Every selected path, whole: a shortened path could name another item, which would be erased.

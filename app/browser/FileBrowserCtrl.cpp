@@ -2,6 +2,7 @@
 
 #include "app/browser/ItemPictures.h"
 #include "resources/resource.h"
+#include "win32/PathRules.h"
 #include "win32/ScopedHandle.h"
 
 #include <winioctl.h>
@@ -28,7 +29,6 @@ constexpr COLORREF kMaskColour = RGB(255, 255, 255);
 constexpr UINT kExpandActionMask = 0x0003;
 
 const wchar_t kPlaceholder[] = L"*";
-const wchar_t kLongPathPrefix[] = L"\\\\?\\";
 
 struct Listing {
     std::vector<std::wstring> folders;
@@ -45,7 +45,7 @@ Listing ListEntries(const std::wstring& directory)
     Listing listing;
     WIN32_FIND_DATAW found;
     // Without short names, and in larger batches: this is what makes a huge folder quick.
-    UniqueFindHandle search(::FindFirstFileExW((kLongPathPrefix + directory + L"\\*").c_str(), FindExInfoBasic,
+    UniqueFindHandle search(::FindFirstFileExW((WithLongPrefix(directory) + L"\\*").c_str(), FindExInfoBasic,
                                                &found, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!search)
         return listing;
@@ -85,12 +85,12 @@ bool AnswersAtOnce(const wchar_t* root)
 
 // Drawing is held back while a level is filled: a folder of many thousands of entries would
 // otherwise be laid out and drawn again for each of them.
-class HeldRedraw {
+class CHeldRedraw {
 public:
-    explicit HeldRedraw(CWnd& window) : m_window(window) { m_window.SetRedraw(false); }
-    ~HeldRedraw() { m_window.SetRedraw(true); }
-    HeldRedraw(const HeldRedraw&) = delete;
-    HeldRedraw& operator=(const HeldRedraw&) = delete;
+    explicit CHeldRedraw(CWnd& window) : m_window(window) { m_window.SetRedraw(false); }
+    ~CHeldRedraw() { m_window.SetRedraw(true); }
+    CHeldRedraw(const CHeldRedraw&) = delete;
+    CHeldRedraw& operator=(const CHeldRedraw&) = delete;
 
 private:
     CWnd& m_window;
@@ -166,7 +166,7 @@ void CFileBrowserCtrl::AddDrives()
 void CFileBrowserCtrl::ReadItem(HTREEITEM item)
 {
     const Listing listing = ListEntries(GetItemPath(item));
-    HeldRedraw held(*this);
+    CHeldRedraw held(*this);
     DeleteChildren(item);
     for (const std::wstring& folder : listing.folders) {
         if (HTREEITEM child = InsertItem(folder.c_str(), kClosedFolderImage, kOpenFolderImage, item))
@@ -205,7 +205,7 @@ std::wstring CFileBrowserCtrl::GetItemPath(HTREEITEM item) const
 
 PathKind CFileBrowserCtrl::ProbeItem(HTREEITEM item, std::wstring& longPath) const
 {
-    longPath = kLongPathPrefix + GetItemPath(item);
+    longPath = WithLongPrefix(GetItemPath(item));
     // In the long form "C:" names the volume itself, whose attributes cannot be read; its
     // root folder is "C:\".
     const bool isDrive = !GetParentItem(item);

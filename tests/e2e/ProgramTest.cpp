@@ -419,8 +419,8 @@ public:
         using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
         const auto get = reinterpret_cast<GetClassObject>(
             reinterpret_cast<void*>(::GetProcAddress(dll.Get(), "DllGetClassObject")));
-        ComPtr<IClassFactory> factory;
-        ComPtr<IShellExtInit> init;
+        CComPtr<IClassFactory> factory;
+        CComPtr<IShellExtInit> init;
         if (!get || FAILED(get(CLSID_MorvaneShlExt, IID_PPV_ARGS(factory.Put())))
             || FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(init.Put())))
             || FAILED(init->Initialize(nullptr, MakeDropDataObject(selection).Get(), nullptr)))

@@ -82,12 +82,4 @@ TEST(TargetPathTest, NamedPathsBecomeOneExactLongForm)
     EXPECT_EQ(L"\\\\?\\" + deep, longPath);
 }
 
-TEST(TargetPathTest, OnlyVolumeRootsAreRoots)
-{
-    for (const wchar_t* root : {L"\\\\?\\C:\\", L"\\\\?\\C:", L"E:\\", L"\\\\?\\UNC\\srv\\share\\", L"\\\\srv\\share"})
-        EXPECT_TRUE(IsVolumeRoot(root)) << std::string(root, root + std::wcslen(root));
-    for (const wchar_t* folder : {L"\\\\?\\C:\\d\\", L"C:\\d", L"\\\\?\\UNC\\srv\\share\\d\\", L"\\\\srv", L""})
-        EXPECT_FALSE(IsVolumeRoot(folder)) << std::string(folder, folder + std::wcslen(folder));
-}
-
 } // namespace

@@ -121,7 +121,7 @@ TEST(LockOwnerTest, TwoFilesOfOneHolderAreToldApart)
         EXPECT_EQ(holder.Handles()[i], owner.Handle);
         std::wstring device;
         ASSERT_TRUE(DosPathToDevicePath(files[i], device));
-        EXPECT_TRUE(SameNameIgnoringCase(device, owner.ObjectName));
+        EXPECT_TRUE(SameName(device, owner.ObjectName));
     }
 }
 

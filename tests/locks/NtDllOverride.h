@@ -8,7 +8,6 @@ class NtDllOverride {
 public:
     NtDllOverride()
         : m_system(INtDll::NtQuerySystemInformation), m_object(INtDll::NtQueryObject),
-          m_thread(INtDll::NtQueryInformationThread), m_file(INtDll::NtQueryInformationFile),
           m_process(INtDll::NtQueryInformationProcess), m_bound(INtDll::EntryPointsBound),
           m_version(INtDll::OsMajorVersion)
     {
@@ -17,8 +16,6 @@ public:
     {
         INtDll::NtQuerySystemInformation = m_system;
         INtDll::NtQueryObject = m_object;
-        INtDll::NtQueryInformationThread = m_thread;
-        INtDll::NtQueryInformationFile = m_file;
         INtDll::NtQueryInformationProcess = m_process;
         INtDll::EntryPointsBound = m_bound;
         INtDll::OsMajorVersion = m_version;
@@ -32,8 +29,6 @@ public:
 private:
     INtDll::NtQuerySystemInformationFn m_system;
     INtDll::NtQueryObjectFn m_object;
-    INtDll::NtQueryInformationThreadFn m_thread;
-    INtDll::NtQueryInformationFileFn m_file;
     INtDll::NtQueryInformationProcessFn m_process;
     BOOL m_bound;
     ULONG m_version;

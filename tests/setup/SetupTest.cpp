@@ -187,10 +187,10 @@ std::wstring FileVersion(const std::wstring& path)
 std::wstring ShortcutTarget(const std::wstring& shortcut)
 {
     const ComApartment apartment;
-    ComPtr<IShellLinkW> link;
+    CComPtr<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Put()))))
         return L"(no shell link object)";
-    ComPtr<IPersistFile> file = link.As<IPersistFile>();
+    CComPtr<IPersistFile> file = link.As<IPersistFile>();
     wchar_t target[MAX_PATH] = {};
     if (!file || FAILED(file->Load(shortcut.c_str(), STGM_READ))
         || FAILED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)))
@@ -481,14 +481,14 @@ protected:
         StartedProgram morvane;
         {
             const ComApartment apartment;
-            ComPtr<IContextMenu> menu;
+            CComPtr<IContextMenu> menu;
             EXPECT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER,
                                                IID_PPV_ARGS(menu.Put())));
             if (!menu)
                 return morvane;
             EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\MorvaneExt.dll").c_str(), LoadedModulePath(L"MorvaneExt.dll").c_str()))
                 << LoadedModulePath(L"MorvaneExt.dll");
-            ComPtr<IShellExtInit> init = menu.As<IShellExtInit>();
+            CComPtr<IShellExtInit> init = menu.As<IShellExtInit>();
             EXPECT_TRUE(init && init->Initialize(nullptr, MakeDropDataObject({file}).Get(), nullptr) == S_OK);
             const UniqueMenu popup(::CreatePopupMenu());
             EXPECT_EQ(1, menu->QueryContextMenu(popup.Get(), 0, 100, 200, CMF_NORMAL));
@@ -750,7 +750,7 @@ TEST_P(Setup, UpgradesFilesInUseAtOnceAndLeavesTheEarlierOnesToTheRestart)
         const SuspendedProgram morvane(folder + L"\\Morvane.exe");
         ASSERT_TRUE(morvane.Started());
         const ComApartment apartment;
-        ComPtr<IContextMenu> menu;
+        CComPtr<IContextMenu> menu;
         ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(menu.Put())));
         EXPECT_EQ(3010, RunSetup(L"/S"));
         // Pairs of source and target; an empty target deletes the source.

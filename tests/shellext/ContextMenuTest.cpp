@@ -50,9 +50,9 @@ protected:
 
     void TearDown() override { Export<Entry>(m_dll, "DllUnregisterServer")(); }
 
-    ComPtr<IContextMenu> Create()
+    CComPtr<IContextMenu> Create()
     {
-        ComPtr<IContextMenu> menu;
+        CComPtr<IContextMenu> menu;
         EXPECT_EQ(S_OK,
                   ::CoCreateInstance(CLSID_MorvaneShlExt, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(menu.Put())));
         return menu;
@@ -60,7 +60,7 @@ protected:
 
     static HRESULT Initialize(IContextMenu* menu, IDataObject* selection)
     {
-        ComPtr<IShellExtInit> init;
+        CComPtr<IShellExtInit> init;
         EXPECT_EQ(S_OK, menu->QueryInterface(IID_PPV_ARGS(init.Put())));
         return init ? init->Initialize(nullptr, selection, nullptr) : E_NOINTERFACE;
     }
@@ -147,9 +147,9 @@ public:
 
 TEST_F(ContextMenu, CreatedByItsClassWithExactlyItsTwoInterfaces)
 {
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
-    ComPtr<IShellExtInit> init = menu.As<IShellExtInit>();
+    CComPtr<IShellExtInit> init = menu.As<IShellExtInit>();
     ASSERT_TRUE(init);
     EXPECT_EQ(menu.As<IUnknown>().Get(), init.As<IUnknown>().Get());
     EXPECT_FALSE(menu.As<IShellFolder>());
@@ -158,21 +158,21 @@ TEST_F(ContextMenu, CreatedByItsClassWithExactlyItsTwoInterfaces)
     // Aggregated, the object hands its own IUnknown to the outer object, and its interfaces'
     // reference counting goes to the outer object.
     Outer outer;
-    ComPtr<IUnknown> inner;
+    CComPtr<IUnknown> inner;
     ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_MorvaneShlExt, &outer, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(inner.Put())));
-    ComPtr<IContextMenu> delegating = inner.As<IContextMenu>();
+    CComPtr<IContextMenu> delegating = inner.As<IContextMenu>();
     ASSERT_TRUE(delegating);
     EXPECT_EQ(2u, outer.m_references);
     delegating.Reset();
     EXPECT_EQ(1u, outer.m_references);
-    ComPtr<IContextMenu> refused;
+    CComPtr<IContextMenu> refused;
     EXPECT_EQ(CLASS_E_NOAGGREGATION,
               ::CoCreateInstance(CLSID_MorvaneShlExt, &outer, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(refused.Put())));
 }
 
 TEST_F(ContextMenu, InitializeTakesSelectionsAndRefusesWhatCannotBePassedOn)
 {
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     // What Explorer hands over is taken whole, at any length; the launches below show what is kept.
     EXPECT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject(DropFilesBlock({m_temp / L"a.txt"}, false)).Get()));
@@ -187,7 +187,7 @@ TEST_F(ContextMenu, InitializeTakesSelectionsAndRefusesWhatCannotBePassedOn)
 
 TEST_F(ContextMenu, QueryContextMenuInsertsTheItemWhereAskedWithItsPicture)
 {
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     const UniqueMenu popup(::CreatePopupMenu());
     ::AppendMenuW(popup.Get(), MF_STRING, 1, L"Open");
@@ -225,7 +225,7 @@ TEST_F(ContextMenu, QueryContextMenuInsertsTheItemWhereAskedWithItsPicture)
 
 TEST_F(ContextMenu, GetCommandStringAnswersEmptyOrRefuses)
 {
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     const struct {
         UINT type;
@@ -253,7 +253,7 @@ TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
 {
     const std::wstring install = MakeInstallDirectory(m_temp / L"Kestrium Morvane");
     SetInstallRecord(install);
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
 
     const std::wstring folder = m_temp.MakeFolder(L"Old reports");
@@ -288,7 +288,7 @@ TEST_F(ContextMenu, OneDriveAlsoOffersToWipeItsFreeSpace)
 {
     const std::wstring install = MakeInstallDirectory(m_temp / L"install");
     SetInstallRecord(install);
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     const struct {
         std::vector<std::wstring> selection;
@@ -318,7 +318,7 @@ TEST_F(ContextMenu, OneDriveAlsoOffersToWipeItsFreeSpace)
 TEST_F(ContextMenu, InvokeRefusesVerbStringsAndOtherCommandOffsets)
 {
     SetInstallRecord(MakeInstallDirectory(m_temp / L"install"));
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({m_temp / L"a.txt"}).Get()));
 
@@ -336,7 +336,7 @@ TEST_F(ContextMenu, InvokeRefusesVerbStringsAndOtherCommandOffsets)
 // The record's text fills at most the 260 UTF-16 units read for it, terminator included.
 TEST_F(ContextMenu, InstallDirectoriesThatFitTheRecordBufferWork)
 {
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     const std::wstring file = m_temp / L"a.txt";
     ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({file}).Get()));
@@ -361,7 +361,7 @@ TEST_F(ContextMenu, InstallDirectoriesThatFitTheRecordBufferWork)
 TEST_F(ContextMenu, WithoutAUsableRecordOrSelectionNothingStartsAndInvokeSucceeds)
 {
     const std::wstring install = MakeInstallDirectory(m_temp / L"install");
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     ASSERT_TRUE(menu);
     ASSERT_EQ(S_OK, Initialize(menu.Get(), MakeDropDataObject({m_temp / L"a.txt"}).Get()));
 
@@ -400,16 +400,16 @@ TEST_F(ContextMenu, WithoutAUsableRecordOrSelectionNothingStartsAndInvokeSucceed
 
 TEST_F(ContextMenu, DllCanUnloadNowWhileNoObjectOrLockIsAlive)
 {
-    auto GetFactory = [](ComPtr<IClassFactory>& factory) {
+    auto GetFactory = [](CComPtr<IClassFactory>& factory) {
         return ::CoGetClassObject(CLSID_MorvaneShlExt, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(factory.Put()));
     };
     EXPECT_EQ(S_OK, m_canUnloadNow());
-    ComPtr<IContextMenu> menu = Create();
+    CComPtr<IContextMenu> menu = Create();
     EXPECT_EQ(S_FALSE, m_canUnloadNow());
     menu.Reset();
     EXPECT_EQ(S_OK, m_canUnloadNow());
 
-    ComPtr<IClassFactory> factory;
+    CComPtr<IClassFactory> factory;
     ASSERT_EQ(S_OK, GetFactory(factory));
     ASSERT_EQ(S_OK, factory->LockServer(TRUE));
     factory.Reset();

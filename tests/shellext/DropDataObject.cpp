@@ -91,16 +91,16 @@ private:
 
 }  // namespace
 
-ComPtr<IDataObject> MakeDropDataObject(std::vector<unsigned char> block)
+CComPtr<IDataObject> MakeDropDataObject(std::vector<unsigned char> block)
 {
     auto* created = new DropDataObject(std::move(block));
     created->AddRef();
-    ComPtr<IDataObject> object;
+    CComPtr<IDataObject> object;
     object.Attach(created);
     return object;
 }
 
-ComPtr<IDataObject> MakeDropDataObject(const std::vector<std::wstring>& paths)
+CComPtr<IDataObject> MakeDropDataObject(const std::vector<std::wstring>& paths)
 {
     return MakeDropDataObject(DropFilesBlock(paths));
 }

@@ -16,5 +16,5 @@
 std::vector<unsigned char> DropFilesBlock(const std::vector<std::wstring>& paths, bool wide = true);
 
 // With no block, the object offers no data at all.
-ComPtr<IDataObject> MakeDropDataObject(std::vector<unsigned char> block);
-ComPtr<IDataObject> MakeDropDataObject(const std::vector<std::wstring>& paths);
+CComPtr<IDataObject> MakeDropDataObject(std::vector<unsigned char> block);
+CComPtr<IDataObject> MakeDropDataObject(const std::vector<std::wstring>& paths);
