@@ -48,11 +48,12 @@ protected:
         ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, REG_DWORD, &value, sizeof(value));
     }
 
-    static bool Stored(DWORD& value)
+    // 99 where nothing is stored.
+    static DWORD Stored()
     {
-        DWORD size = sizeof(value);
-        return ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, RRF_RT_REG_DWORD, nullptr, &value,
-                              &size) == ERROR_SUCCESS;
+        DWORD value = 99, size = sizeof(value);
+        ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, RRF_RT_REG_DWORD, nullptr, &value, &size);
+        return value;
     }
 
     int m_shownSelection = -2;
@@ -77,9 +78,7 @@ TEST_F(MethodChooserTest, FirstRunOffersGutmannInListOrder)
     for (int i = 0; i < kEraseMethodCount; ++i)
         EXPECT_EQ(kEraseMethods[i].name, entries[i]); // inserted by position, never sorted
     EXPECT_EQ(1, chooser.m_nMethod);
-    DWORD stored = 99;
-    ASSERT_TRUE(Stored(stored));
-    EXPECT_EQ(0u, stored);
+    EXPECT_EQ(0u, Stored());
 }
 
 TEST_F(MethodChooserTest, ChosenMethodIsStoredAsItsIndexAndOfferedNextTime)
@@ -90,9 +89,7 @@ TEST_F(MethodChooserTest, ChosenMethodIsStoredAsItsIndexAndOfferedNextTime)
                   PressKey(::GetDlgItem(dialog, IDC_METHOD), VK_RETURN); // Enter presses OK
               }));
     EXPECT_EQ(6, first.m_nMethod);
-    DWORD stored = 99;
-    ASSERT_TRUE(Stored(stored));
-    EXPECT_EQ(5u, stored);
+    EXPECT_EQ(5u, Stored());
 
     CMethodChooser second;
     Run(second, [](HWND dialog) { PressButton(dialog, IDCANCEL); });
@@ -119,9 +116,7 @@ TEST_F(MethodChooserTest, StoredIndexOutsideTheListShowsNoneAndStoresMinusOne)
     EXPECT_EQ(IDOK, Run(chooser, [](HWND dialog) { PressButton(dialog, IDOK); }));
     EXPECT_EQ(-1, m_shownSelection);
     EXPECT_EQ(1, chooser.m_nMethod);
-    DWORD stored = 99;
-    ASSERT_TRUE(Stored(stored));
-    EXPECT_EQ(0xFFFFFFFFu, stored);
+    EXPECT_EQ(0xFFFFFFFFu, Stored());
 }
 
 TEST_F(MethodChooserTest, CancelEscAndTheCloseBoxStoreNothing)
@@ -138,9 +133,7 @@ TEST_F(MethodChooserTest, CancelEscAndTheCloseBoxStoreNothing)
                       ::SendMessageW(::GetDlgItem(dialog, IDC_METHOD), CB_SETCURSEL, 4, 0);
                       way(dialog);
                   }));
-        DWORD stored = 99;
-        ASSERT_TRUE(Stored(stored));
-        EXPECT_EQ(2u, stored);
+        EXPECT_EQ(2u, Stored());
     }
 }
 

@@ -2,6 +2,7 @@
 // framework's entry point.
 
 #include "framework/WinApp.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
@@ -119,16 +120,8 @@ bool RunProbe(const TempDir& dir, const std::wstring& exe, const std::wstring& a
 {
     const std::wstring output = dir / L"probe.txt";
     ::SetEnvironmentVariableW(L"MORVANE_PROBE_OUTPUT", output.c_str());
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info))
-        return false;
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
-    if (::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0)
+    const UniqueHandle process = StartProcess(L"\"" + exe + L"\" " + arguments);
+    if (!process || ::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0)
         return false;
     ::GetExitCodeProcess(process.Get(), &run.exitCode);
     const std::wstring text = ReadAll(output);

@@ -14,6 +14,7 @@
 #include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/Gui.h"
 #include "tests/support/Links.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/RegistryState.h"
 #include "tests/support/TempDir.h"
 
@@ -211,16 +212,8 @@ std::wstring LoadedModulePath(const wchar_t* name)
 class SuspendedProgram {
 public:
     explicit SuspendedProgram(const std::wstring& program)
+        : m_process(StartProcess(L"\"" + program + L"\"", CREATE_SUSPENDED))
     {
-        std::wstring commandLine = L"\"" + program + L"\"";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info = {};
-        if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
-                             &startup, &info)) {
-            m_process.Reset(info.hProcess);
-            ::CloseHandle(info.hThread);
-        }
     }
     ~SuspendedProgram()
     {

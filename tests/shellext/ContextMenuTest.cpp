@@ -3,6 +3,7 @@
 // and invoked, starting a stand-in Morvane.exe that records how it was started.
 
 #include "com/ComPtr.h"
+#include "handover/TargetListFile.h"
 #include "tests/shellext/DropDataObject.h"
 #include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -277,10 +278,9 @@ TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
     std::ifstream file(list.c_str(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     file.close();
-    std::wstring expected = L"\uFEFF";
-    for (const std::wstring& path : selection)
-        expected += path + L"\r\n";
-    EXPECT_EQ(expected, std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t)));
+    std::vector<std::wstring> handedOver;
+    EXPECT_TRUE(ParseTargetList(bytes.data(), bytes.size(), handedOver));
+    EXPECT_EQ(selection, handedOver);
     ::DeleteFileW(list.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include "tests/shellext/ExtensionTestSupport.h"
 
 #include "tests/support/Links.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
@@ -36,16 +37,10 @@ std::vector<std::wstring> ReadStandInRecord(const std::wstring& record)
 
 int RunProcess(std::wstring commandLine)
 {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &info))
-        return -1;
-    const UniqueHandle process(info.hProcess);
-    const UniqueHandle thread(info.hThread);
+    const UniqueHandle process = StartProcess(std::move(commandLine), CREATE_NO_WINDOW);
     DWORD code = 0;
-    if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &code))
+    if (!process || ::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0
+        || !::GetExitCodeProcess(process.Get(), &code))
         return -1;
     return static_cast<int>(code);
 }

@@ -1,6 +1,7 @@
 #include "tests/support/Links.h"
 
 #include "tests/support/HolderProcess.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
 
@@ -72,7 +73,8 @@ std::wstring UnixName(const std::wstring& path)
 }
 
 // Wine starts Unix programs it is asked to run, and shows a Unix symbolic link to a folder as
-// a folder reparse point. The link appears a moment after ln has started. Both paths go to ln
+// a folder reparse point, but gives no handle on a Unix process: the link appears a moment after
+// ln has started, and that is what tells that it ran. Both paths go to ln
 // whole: Wine overruns its memory when a program is started in a folder past 260 characters.
 bool MakeUnixSymlink(const std::wstring& link, const std::wstring& target)
 {
@@ -80,14 +82,7 @@ bool MakeUnixSymlink(const std::wstring& link, const std::wstring& target)
     const std::wstring unixTarget = UnixName(target), unixFolder = UnixName(link.substr(0, slash));
     if (unixTarget.empty() || unixFolder.empty())
         return false;
-    std::wstring command = L"Z:\\bin\\ln -s " + Quoted(unixTarget) + L" " + Quoted(unixFolder + L"/" + link.substr(slash + 1));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    StartProcess(L"Z:\\bin\\ln -s " + Quoted(unixTarget) + L" " + Quoted(unixFolder + L"/" + link.substr(slash + 1)));
     for (int i = 0; i < 300 && !IsReparsePoint(link); ++i)
         ::Sleep(10);
     return IsReparsePoint(link);
@@ -110,14 +105,7 @@ void RemoveTreeWithLinks(const std::wstring& path)
         RemoveTree(path);
         return;
     }
-    std::wstring command = L"Z:\\bin\\rm -rf " + Quoted(unixPath);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return;
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    StartProcess(L"Z:\\bin\\rm -rf " + Quoted(unixPath));
     for (int i = 0; i < 3000 && PathExists(path); ++i)
         ::Sleep(10);
 }

@@ -3,6 +3,18 @@
 #include "tests/support/Gui.h"
 #include "tests/support/TempDir.h"
 
+UniqueHandle StartProcess(std::wstring commandLine, DWORD creationFlags)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr, &startup,
+                          &info))
+        return UniqueHandle();
+    ::CloseHandle(info.hThread);
+    return UniqueHandle(info.hProcess);
+}
+
 ProgramRun::ProgramRun(const std::wstring& arguments, const std::wstring& programFolder,
                        const std::wstring& currentDirectory, const std::wstring& output)
 {

@@ -8,6 +8,9 @@
 
 #include <string>
 
+// Starts a command line as it stands: the process, empty where it did not start.
+UniqueHandle StartProcess(std::wstring commandLine, DWORD creationFlags = 0);
+
 class ProgramRun {
 public:
     // Starts "<folder>\Morvane.exe" with these arguments (the program folder by default), in the
