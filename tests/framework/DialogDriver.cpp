@@ -1,42 +1,23 @@
 #include "tests/framework/DialogDriver.h"
 
+#include "tests/support/Gui.h"
+
 namespace {
 
-constexpr DWORD kPollMs = 10;
+// Short of the others' patience: a dialog that never comes fails its test quickly.
 constexpr DWORD kPatienceMs = 5000;
-
-HWND WaitForDialog(const std::wstring& caption)
-{
-    for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
-        HWND dialog = ::FindWindowW(L"#32770", caption.c_str());
-        if (dialog && ::IsWindowVisible(dialog))
-            return dialog;
-        ::Sleep(kPollMs);
-    }
-    return nullptr;
-}
-
-bool WaitForClose(HWND dialog)
-{
-    for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
-        if (!::IsWindow(dialog))
-            return true;
-        ::Sleep(kPollMs);
-    }
-    return false;
-}
 
 } // namespace
 
 DialogDriver::DialogDriver(std::wstring caption, std::function<void(HWND)> act)
 {
     m_thread = std::thread([this, caption = std::move(caption), act = std::move(act)] {
-        HWND dialog = WaitForDialog(caption);
+        HWND dialog = WaitForWindow(caption, ::GetCurrentProcessId(), kPatienceMs);
         m_found = dialog != nullptr;
         if (!dialog)
             return;
         act(dialog);
-        m_closed = WaitForClose(dialog);
+        m_closed = WaitForClose(dialog, kPatienceMs);
         if (!m_closed)
             ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
