@@ -16,29 +16,6 @@ bool IsLink(DWORD attributes, DWORD reparseTag)
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
 }
 
-bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry, FileIdentity& identity)
-{
-    entry = DirectoryEntry();
-    identity = FileIdentity();
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return false;
-    entry.name = path.substr(path.find_last_of(L'\\') + 1);
-    entry.attributes = data.dwFileAttributes;
-    entry.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    const UniqueFile handle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    FILE_ATTRIBUTE_TAG_INFO tag;
-    if (handle && (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        && ::GetFileInformationByHandleEx(handle.Get(), FileAttributeTagInfo, &tag, sizeof(tag))
-        && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        entry.reparseTag = tag.ReparseTag;
-    if (!IsLink(entry.attributes, entry.reparseTag) && handle && QueryFileIdentity(handle.Get(), identity))
-        entry.fileId = identity.index;
-    return true;
-}
-
 bool ListedNameOf(const std::wstring& path, std::wstring& name)
 {
     const std::wstring given = path.substr(path.find_last_of(L'\\') + 1);

@@ -27,15 +27,6 @@ struct DirectoryEntry {
     std::wstring shortName; // the 8.3 name, where the file system gave the item one
 };
 
-// The entry of the item `path` names (never with a final separator, through which the system
-// would reach what a link points to), read by that exact name: a listing's pattern would match
-// other names too (a final dot matches a name without an extension). The reparse tag comes from a
-// handle on the link itself where the system keeps links; where it only imitates them (Wine) that
-// handle is what the link points to, the tag stays 0, and IsLink tells by the attributes. The
-// identity is the item's where the entry's file id is not 0; it is unknown for a link, whose
-// handle may be what it points to. False where the item cannot be read.
-bool ReadOwnEntry(const std::wstring& path, DirectoryEntry& entry, FileIdentity& identity);
-
 // The name the item's folder lists it under (its long name, in the case it was made with), for an
 // item named by its long or its short name in any case. The system's name pattern would also
 // match other entries (a final dot matches a name without an extension): only the entry whose

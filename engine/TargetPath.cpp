@@ -1,6 +1,6 @@
 #include "engine/TargetPath.h"
 
-#include "engine/DirectoryListing.h"
+#include "engine/TreeWalk.h"
 
 #include <cwctype>
 #include <vector>
@@ -143,17 +143,16 @@ TargetCheck ResolveTarget(const std::wstring& named, ExactTarget& target)
     std::wstring longPath;
     if (!LongTargetPath(named, systemBase, longPath))
         return TargetCheck::NotAnItem;
-    // Only a root ends with its separator here; anything else is read by its own name.
-    DirectoryEntry entry;
-    FileIdentity identity;
-    if (!ReadOwnEntry(longPath, entry, identity))
+    // Read as the worker reads it: by its own name (only a root ends with its separator here,
+    // and has no entry of its own: it is there where its attributes can be read).
+    TargetItem item;
+    if (!ReadTarget(longPath, item) || (item.isRoot && ::GetFileAttributesW(longPath.c_str()) == INVALID_FILE_ATTRIBUTES))
         return TargetCheck::Missing;
-    const DWORD attributes = entry.attributes;
-    if (attributes & FILE_ATTRIBUTE_DEVICE)
+    if (item.entry.attributes & FILE_ATTRIBUTE_DEVICE)
         return TargetCheck::NotAnItem;
-    if (!IsVolumeRoot(longPath) && IsLink(attributes, entry.reparseTag))
+    if (item.isLink)
         target = {longPath, TargetKind::Link};
-    else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    else if (item.isFolder)
         target = {longPath.back() == L'\\' ? longPath : longPath + L'\\', TargetKind::Folder};
     else
         target = {longPath, TargetKind::File};
