@@ -3,7 +3,6 @@
 // and invoked, starting a stand-in Morvane.exe that records how it was started.
 
 #include "com/ComPtr.h"
-#include "handover/TargetListFile.h"
 #include "tests/shellext/DropDataObject.h"
 #include "tests/shellext/ExtensionTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -16,7 +15,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <fstream>
 #include <iterator>
 #include <vector>
 
@@ -263,7 +261,8 @@ TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
         ExpectStartedWith(Invoke(menu.Get(), install), path, install);
     }
 
-    // Several paths go in a list file, whatever a command line could hold.
+    // Several paths go in a list file, whatever a command line could hold (what the program
+    // reads from it is the real program's test).
     std::vector<std::wstring> selection;
     for (int i = 0; i < 2000; ++i)
         selection.push_back(m_temp / (L"item " + std::to_wstring(i) + L".txt"));
@@ -275,12 +274,6 @@ TEST_F(ContextMenu, InvokeStartsMorvaneWithEverySelectedPath)
     const std::wstring list = arguments[2];
     ExpectStartedWith(launch, {L"/list", list}, install);
     ::LocalFree(arguments);
-    std::ifstream file(list.c_str(), std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    file.close();
-    std::vector<std::wstring> handedOver;
-    EXPECT_TRUE(ParseTargetList(bytes.data(), bytes.size(), handedOver));
-    EXPECT_EQ(selection, handedOver);
     ::DeleteFileW(list.c_str());
 }
 
