@@ -2,11 +2,12 @@
 
 #include "app/CommandLine.h"
 #include "app/EraseConfirmation.h"
+#include "app/FreeSpaceOffer.h"
 #include "app/MethodChooser.h"
 #include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
-#include "wipe/WipeJob.h"
+#include "wipe/WipeFolder.h"
 
 #include <commctrl.h>
 
@@ -33,11 +34,16 @@ void ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wst
     CMethodChooser chooser;
     if (chooser.DoModal() != IDOK)
         return;
+    if (!wipeDrive.empty()) {
+        RunWipe(nullptr, wipeDrive, chooser.m_nMethod, chooser.m_verifyLastPass);
+        return;
+    }
     CProgressDlg progress;
     progress.m_targets = targets;
-    progress.m_wipeDrive = wipeDrive;
     progress.m_nMethodId = chooser.m_nMethod;
+    progress.m_verifyLastPass = chooser.m_verifyLastPass;
     progress.DoModal();
+    OfferFreeSpaceWipes(nullptr, progress);
 }
 
 } // namespace

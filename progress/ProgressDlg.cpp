@@ -8,6 +8,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <iterator>
 
 CProgressDlg* CProgressDlg::s_active = nullptr;
@@ -159,8 +160,10 @@ BOOL CProgressDlg::OnInitDialog()
     m_finished = false;
     m_counting = false;
     m_jobBytes = 0;
-    m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel};
-    m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel};
+    m_wipeIncomplete = false;
+    m_drivesToWipe.clear();
+    m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel, nullptr, m_verifyLastPass};
+    m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel, m_verifyLastPass};
     if (IsWipe())
         SetWindowText(L"Wiping free space ...");
     m_worker.Reset(::CreateThread(nullptr, 0, IsWipe() ? RunWipeJob : RunEraseJob,
@@ -201,16 +204,21 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
         AppendLogLine(false, IsWipe() ? L"Starting to wipe the free space of " + m_wipeDrive : L"Starting to delete");
         break;
     case WipePhaseStarted: {
-        const std::wstring text = WipePhaseText(notice.code, Shown(notice, 0));
+        const std::wstring text = WipePhaseText(PhaseOf(notice), Shown(notice, 0));
         AppendLogLine(false, text);
         m_pathLabel.SetWindowText(text.c_str());
         break;
     }
     case WipeFreeSpace:
-        if (notice.code == kFreeBeforeWipe)
+        if (MomentOf(notice) == kFreeBeforeWipe)
             m_jobBytes = FreeBytesOf(notice);
-        AppendLogLine(false, (notice.code == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
+        AppendLogLine(false, (MomentOf(notice) == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
                                  + Shown(notice, 0) + L": " + ByteSize(FreeBytesOf(notice)));
+        break;
+    case WipeIncomplete:
+        m_wipeIncomplete = true;
+        AppendLogLine(true, std::to_wstring(FillFilesSkippedOf(notice)) + L" of the wipe's files were skipped: part of the "
+                                L"free space of " + Shown(notice, 0) + L" may still hold what it held");
         break;
     case JobCompleted:
     case JobTerminated:
@@ -241,6 +249,8 @@ int32_t CProgressDlg::HandleNotice(const EraseNotice& notice)
             AppendLogLine(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
         else if (notice.item.outcome == ItemOutcome::NamesRemoved)
             AppendLogLine(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
+        if (notice.item.mayRemainInFreeSpace)
+            NoteLeftInFreeSpace(notice);
         break;
     case Problem:
         return HandleProblem(notice);
@@ -255,7 +265,7 @@ void CProgressDlg::EndOfJob(bool completed)
     WriteJobEnded(*m_events, {Kind(), ItemCount(), m_jobBytes, m_nMethodId,
                               completed ? JobOutcome::Completed : JobOutcome::Terminated, L""});
     if (IsWipe())
-        AppendLogLine(false, completed ? L"Wiping completed" : L"Wiping terminated");
+        AppendLogLine(false, completed ? L"Wiping completed" : m_wipeIncomplete ? L"Wiping incomplete" : L"Wiping terminated");
     else
         AppendLogLine(false, completed ? L"Deleting completed" : L"Deleting terminated");
     m_cancelButton.SetWindowText(L"Finish");
@@ -283,7 +293,7 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
 {
     const int32_t code = notice.code;
     // The wipe's own problems; failed writes of its files are asked about as for erasing.
-    if (IsWipe() && code != kProblemSeek && code != kProblemWrite)
+    if (IsWipe() && code != kProblemSeek && code != kProblemWrite && code != kProblemVerifyFailed)
         return HandleWipeProblem(notice);
     const bool folder = IsFolderCode(code);
     const std::wstring path = Shown(notice, 0);
@@ -308,6 +318,25 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
     case kProblemOpen:
         AppendLogLine(true, L"Error opening " + path);
         return AskToSkip(L"Error opening " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemStreamsNotListed:
+        AppendLogLine(true, L"Error listing the named streams of " + path);
+        return AskToSkip(L"Error listing the named streams of " + Shown(notice, 260) + L" do you want to skip it?",
+                         skippedLine);
+    case kProblemRootNotListed:
+        AppendLogLine(true, L"Error reading drive " + path);
+        return AskToSkip(L"Error reading drive " + Shown(notice, 260) + L" do you want to skip it?",
+                         L"Drive " + path + L" is skipped");
+    case kProblemVerifyFailed:
+        AppendLogLine(true, L"Verification failed for " + path + L": what was read back differs from what was written");
+        return AskToSkip(L"Verification failed for " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemFileGrew:
+        AppendLogLine(true, L"File " + path + L" kept growing while it was overwritten");
+        return AskToSkip(L"File " + Shown(notice, 260) + L" kept growing while it was overwritten: another program "
+                             L"writes to it. Do you want to skip this file?",
+                         skippedLine);
+    case kProblemRenameStopped:
+        AppendLogLine(true, L"Renaming stopped at " + path + L": a file of the next name exists");
+        return kAnswerSkip;
     case kProblemDeleteFailed:
         // Overwritten, but still there under a scrambled name: the user decides.
         AppendLogLine(true, L"Error deleting " + path);
@@ -342,6 +371,19 @@ int32_t CProgressDlg::HandleProblem(const EraseNotice& notice)
     default:
         return kNoAnswer;
     }
+}
+
+// The driver's own words for a file the job could not be sure of: never plainly erased.
+void CProgressDlg::NoteLeftInFreeSpace(const EraseNotice& notice)
+{
+    const std::wstring path = notice.path ? notice.path : L"";
+    const size_t drive = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    const std::wstring root = DriveRootOf(path.substr(drive, 2).c_str());
+    AppendLogLine(true, L"File " + Shown(notice, 0) + L" overwritten and deleted, but its earlier clusters may remain in "
+                            L"the free space of " + (root.empty() ? L"its drive" : root)
+                            + L": a free-space wipe of that drive removes them");
+    if (!root.empty() && std::find(m_drivesToWipe.begin(), m_drivesToWipe.end(), root) == m_drivesToWipe.end())
+        m_drivesToWipe.push_back(root);
 }
 
 int32_t CProgressDlg::HandleWipeProblem(const EraseNotice& notice)

@@ -12,6 +12,7 @@
 #include "progress/RichEditCtrlEx.h"
 #include "win32/ScopedHandle.h"
 #include "wipe/WipeJob.h"
+#include "wipe/WipeNotice.h"
 
 #include <atomic>
 #include <string>
@@ -27,6 +28,8 @@ public:
     // Set instead of the targets for a wipe of this drive's free space ("E:\").
     std::wstring m_wipeDrive;
     int m_nMethodId = 1;
+    // Whether every last pass is read back and compared.
+    bool m_verifyLastPass = true;
     // Where the job's start and end events go (the Application log); set before DoModal.
     EventWriter* m_events = &m_applicationLog;
 
@@ -35,6 +38,10 @@ public:
 
     // Appends the text and a line break, red for failures, black otherwise.
     void AppendLogLine(bool isError, const std::wstring& text);
+
+    // Once the job is over: the drives ("E:\") on whose free space earlier clusters of files
+    // the job erased may remain, each once.
+    const std::vector<std::wstring>& DrivesToWipe() const { return m_drivesToWipe; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -52,6 +59,8 @@ private:
     int32_t HandleProblem(const EraseNotice& notice);
     // Said and shown; the wipe stops (or goes on removing its files) whatever the answer.
     int32_t HandleWipeProblem(const EraseNotice& notice);
+    // Says so and keeps the drive for the wipe offered after the job.
+    void NoteLeftInFreeSpace(const EraseNotice& notice);
     bool IsWipe() const { return !m_wipeDrive.empty(); }
     // Error box with OK and Cancel: OK skips the item, anything else stops the job.
     int32_t AskToSkip(const std::wstring& question, const std::wstring& skippedLine);
@@ -84,6 +93,8 @@ private:
     UniqueHandle m_worker;
     std::atomic<bool> m_finished{false};
     bool m_detailsShown = false;
+    bool m_wipeIncomplete = false;
+    std::vector<std::wstring> m_drivesToWipe;
 
     // The dialog the notices go to, and the answers given "for all locked files" in its job.
     static CProgressDlg* s_active;

@@ -497,14 +497,15 @@ public:
             streams.emplace(file + L":" + stream.first + L":$DATA", MemoryFile(stream.second));
     }
 
-    std::vector<NamedStream> List(HANDLE, const std::wstring& file) override
+    bool List(HANDLE, const std::wstring& file, std::vector<NamedStream>& listed) override
     {
-        std::vector<NamedStream> listed;
+        listed.clear();
         for (const auto& stream : streams) {
             if (stream.first.compare(0, file.size() + 1, file + L":") == 0)
                 listed.push_back({stream.first, stream.second.content.size()});
         }
-        return listed;
+        ::SetLastError(ERROR_IO_DEVICE);
+        return lists;
     }
 
     std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) override
@@ -515,6 +516,7 @@ public:
 
     std::map<std::wstring, MemoryFile> streams;
     bool opens = true;
+    bool lists = true;
 
 private:
     class Borrowed final : public CEraserFile {
@@ -522,8 +524,19 @@ private:
         explicit Borrowed(MemoryFile& file) : m_file(file) {}
         OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
         bool GetSize(ULONGLONG& size) override { return m_file.GetSize(size); }
+        bool ReachClusterEnd(ULONGLONG& end) override { return m_file.ReachClusterEnd(end); }
+        bool RestoreSize() override { return m_file.RestoreSize(); }
+        bool ReadUncached(ULONGLONG offset, void* data, DWORD count, DWORD* read) override
+        {
+            return m_file.ReadUncached(offset, data, count, read);
+        }
         bool Seek(LONGLONG distance, ULONGLONG* position, DWORD origin) override { return m_file.Seek(distance, position, origin); }
-        bool Write(const void* data, DWORD count, DWORD* written) override { return m_file.Write(data, count, written); }
+        bool Write(const void* data, DWORD count, DWORD* written) override
+        {
+            // What lands is recorded by the file the test looks at and by this one alike.
+            m_file.RecordWrites(Recording());
+            return m_file.Write(data, count, written);
+        }
         void Close() override {}
 
     private:

@@ -8,6 +8,7 @@
 #include "win32/ScopedHandle.h"
 #include "wipe/WipeFolder.h"
 #include "wipe/WipeJob.h"
+#include "wipe/WipeNotice.h"
 
 #include <gtest/gtest.h>
 
@@ -332,7 +333,7 @@ TEST_F(WipeImageTest, WipeFillsFreeClustersAndRecordsThenGivesTheSpaceBack)
     EXPECT_EQ((std::vector<int32_t>{kPhaseClusters, kPhaseRecords, kPhaseRemoving}), CodesOf(WipePhaseStarted));
     std::vector<ULONGLONG> reported;
     for (const RecordedNotice* n : m_notices.OfType(WipeFreeSpace))
-        reported.push_back(FreeBytesOf(EraseNotice{n->type, nullptr, nullptr, n->filePercent, n->totalPercent, n->code}));
+        reported.push_back(n->count.bytes);
     EXPECT_EQ((std::vector<ULONGLONG>{before, before}), reported);
     EXPECT_EQ(100, m_notices.OfType(Progress).back()->totalPercent);
     ExpectNothingOfTheWipeLeft(before);
