@@ -68,9 +68,6 @@ bool RemoveKeepingAttributes(HANDLE file, Remove remove)
     return deleted;
 }
 
-// Kept in clusters the file system may move on a rewrite, and free without zeroing.
-constexpr DWORD kStoredOutOfPlace = FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_ENCRYPTED;
-
 // The path with every character of the last name but the dots turned into `letter`.
 std::wstring LetterName(const std::wstring& path, wchar_t letter)
 {
@@ -394,7 +391,7 @@ Outcome EraseWorker::EraseOpened(CEraserFileNTFS& file, const FileItem& item, co
     // Before the first pass: a rewrite of compressed or sparse data may land in other clusters.
     ContentEnd content = {};
     content.verified = m_verify;
-    content.mayRemainInFreeSpace = !file.ZeroOnDeallocation() && (file.Attributes() & kStoredOutOfPlace) != 0;
+    content.mayRemainInFreeSpace = !file.ZeroOnDeallocation() && file.StoredOutOfPlace();
     std::vector<NamedStream> streams;
     Outcome outcome = ListStreams(file.Handle(), item.path, streams);
     const ULONGLONG size = item.size + SizeOf(streams);

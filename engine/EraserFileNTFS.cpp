@@ -92,10 +92,16 @@ bool CEraserFileNTFS::ZeroOnDeallocation()
     return m_zeroing;
 }
 
-DWORD CEraserFileNTFS::Attributes() const
+bool CEraserFileNTFS::StoredOutOfPlace() const
 {
+    constexpr DWORD kOutOfPlace = FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_ENCRYPTED;
     FILE_BASIC_INFO basic;
-    return ::GetFileInformationByHandleEx(m_file.Get(), FileBasicInfo, &basic, sizeof(basic)) ? basic.FileAttributes : 0;
+    FILE_STANDARD_INFO standard;
+    // Where the file system says neither, it is taken to be stored out of place.
+    if (!::GetFileInformationByHandleEx(m_file.Get(), FileBasicInfo, &basic, sizeof(basic))
+        || !::GetFileInformationByHandleEx(m_file.Get(), FileStandardInfo, &standard, sizeof(standard)))
+        return true;
+    return (basic.FileAttributes & kOutOfPlace) != 0 || standard.AllocationSize.QuadPart < standard.EndOfFile.QuadPart;
 }
 
 bool CEraserFileNTFS::GetSize(ULONGLONG& size)

@@ -33,8 +33,9 @@ public:
     // rewrite of compressed or sparse data moves away from, and what a cut or the delete frees.
     // False where it is refused (a file system that cannot, or Wine).
     bool ZeroOnDeallocation();
-    // The open file's attributes (compressed, sparse, encrypted among them); 0 where unknown.
-    DWORD Attributes() const;
+    // Whether the file system keeps the open file's data elsewhere than where a rewrite lands:
+    // compressed, sparse or encrypted, or in fewer clusters than its data needs.
+    bool StoredOutOfPlace() const;
     bool GetSize(ULONGLONG& size) override;
     bool ReachClusterEnd(ULONGLONG& end) override;
     bool RestoreSize() override;

@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-class CFillFile final : public CEraserFile {
+class CFillFile : public CEraserFile {
 public:
     CFillFile() = default;
     CFillFile(const CFillFile&) = delete;

@@ -10,7 +10,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+
+class CFillFile;
 
 // "E:", "e:\" -> "E:\"; empty for anything that is not a drive letter's root.
 std::wstring DriveRootOf(const wchar_t* drive);
@@ -25,6 +29,8 @@ struct WipeJob {
     CancelFlag* cancel;
     // Every fill file's last pass is read back past the cache and compared.
     bool verifyLastPass = true;
+    // Where the fill files come from; empty for the file system's own. A seam for tests.
+    std::function<std::unique_ptr<CFillFile>()> makeFillFile;
 };
 
 // The worker thread's procedure; its argument is the WipeJob, alive until the job ends.

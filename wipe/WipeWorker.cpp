@@ -71,7 +71,7 @@ bool Truncate(HANDLE file)
 
 WipeWorker::WipeWorker(const WipeJob& job)
     : m_drive(job.drive), m_notify(job.notify), m_cancel(job.cancel), m_methodId(WipeMethodOf(job.methodId)),
-      m_verify(job.verifyLastPass), m_method(CreateEraseMethod(m_methodId))
+      m_verify(job.verifyLastPass), m_makeFillFile(job.makeFillFile), m_method(CreateEraseMethod(m_methodId))
 {
 }
 
@@ -167,7 +167,8 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
             return true;
         size = std::min(size, free / m_clusterSize * m_clusterSize);
         const std::wstring path = folder.FillFilePath(index);
-        CFillFile file;
+        const std::unique_ptr<CFillFile> made = m_makeFillFile ? m_makeFillFile() : std::make_unique<CFillFile>();
+        CFillFile& file = *made;
         if (const DWORD error = MakeFillFile(file, path, size, m_clusterSize)) {
             if (IsDiskFull(error))
                 return true;

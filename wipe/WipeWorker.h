@@ -41,6 +41,7 @@ private:
     bool m_verify;
     PassDigest m_lastPass;
     ULONGLONG m_fillFilesSkipped = 0;
+    std::function<std::unique_ptr<CFillFile>()> m_makeFillFile;
     std::unique_ptr<CEraseMethod> m_method;
     std::wstring m_root;
     ULONGLONG m_freeBefore = 0;

@@ -79,5 +79,32 @@ mount_image
 stage 'ProgramTest.WipeFreeSpaceFromTheCommandLine' "$program_tests"
 unmount
 
+# A file written long and cut short keeps its old text in the rest of its last cluster; a file
+# in a compressed folder is rewritten by the file system wherever it likes. Once erased, neither
+# leaves its text, unless the job said the compressed one may have.
+mount_image -o compression
+mkdir "$mnt/Packed"
+python3 -c 'import os, sys; os.setxattr(sys.argv[1], "system.ntfs_attrib_be", (0x810).to_bytes(4, "big"))' "$mnt/Packed"
+repeat() { # text bytes file
+    python3 -c 'import sys; t, n = sys.argv[1], int(sys.argv[2]); sys.stdout.write((t * (n // len(t) + 1))[:n])' "$1" "$2" >"$3"
+}
+repeat ZQXK-PACKED- 200000 "$mnt/Packed/packed.txt"
+# Three clusters of 4 KiB, cut inside the last one.
+repeat ZQXK-CUT-SHORT- 12288 "$mnt/cut short.txt"
+truncate -s 9000 "$mnt/cut short.txt"
+unmount
+left() { { grep -a -o "$1" "$image" || true; } | wc -l; }
+printf 'before the erase:      cut short %s, packed %s\n' "$(left ZQXK-CUT-SHORT-)" "$(left ZQXK-PACKED-)"
+[ "$(left ZQXK-CUT-SHORT-)" -gt 1 ] || { echo "FAILED: the cut file's old text is not in its slack" >&2; exit 1; }
+mount_image -o compression
+stage 'WipeImageEraseTest.*'
+reported=$(cat "$mnt/reported left in free space.txt" 2>/dev/null || true)
+unmount
+printf 'after the erase:       cut short %s, packed %s, reported as possibly left: [%s]\n' \
+    "$(left ZQXK-CUT-SHORT-)" "$(left ZQXK-PACKED-)" "$reported"
+[ "$(left ZQXK-CUT-SHORT-)" -eq 0 ] || { echo "FAILED: the erased file's slack keeps its old text" >&2; exit 1; }
+[ "$(left ZQXK-PACKED-)" -eq 0 ] || [ -n "$reported" ] ||
+    { echo "FAILED: the compressed file left its text and the job called it erased" >&2; exit 1; }
+
 mount_image -o ro
 stage 'WipeImageReadOnlyTest.*'
