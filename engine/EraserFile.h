@@ -19,6 +19,9 @@ enum OpenResult : int {
     kOpenLocked = 2, // another process holds the file (a sharing or lock violation)
 };
 
+// Reads at an offset, through a handle that may be unbuffered; past the end nothing is read.
+bool ReadFileAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD count, DWORD* read);
+
 class CEraserFile {
 public:
     virtual ~CEraserFile() = default;

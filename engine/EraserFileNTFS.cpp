@@ -195,13 +195,7 @@ bool CEraserFileNTFS::StartReadBack()
 
 bool CEraserFileNTFS::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
 {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    *read = 0;
-    if (::ReadFile(m_file.Get(), buffer, count, read, &at))
-        return true;
-    return ::GetLastError() == ERROR_HANDLE_EOF;
+    return ReadFileAt(m_file.Get(), offset, buffer, count, read);
 }
 
 void CEraserFileNTFS::Close()

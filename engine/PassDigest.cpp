@@ -69,6 +69,15 @@ void PassDigest::Add(ULONGLONG offset, const void* data, DWORD count)
     m_hash.Add(data, count);
 }
 
+bool ReadFileAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    *read = 0;
+    return ::ReadFile(file, buffer, count, read, &at) || ::GetLastError() == ERROR_HANDLE_EOF;
+}
+
 void CEraserFile::Landed(ULONGLONG offset, const void* data, DWORD count)
 {
     if (m_record)

@@ -163,7 +163,7 @@ BOOL CProgressDlg::OnInitDialog()
     m_wipeIncomplete = false;
     m_drivesToWipe.clear();
     m_job = EraseJob{m_targets, m_nMethodId, OnNotice, &m_cancel, nullptr, m_verifyLastPass};
-    m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel, m_verifyLastPass};
+    m_wipeJob = WipeJob{m_wipeDrive, m_nMethodId, OnNotice, &m_cancel, m_verifyLastPass, nullptr};
     if (IsWipe())
         SetWindowText(L"Wiping free space ...");
     m_worker.Reset(::CreateThread(nullptr, 0, IsWipe() ? RunWipeJob : RunEraseJob,

@@ -106,15 +106,12 @@ bool CFillFile::Flush()
 
 bool CFillFile::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
 {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     *read = 0;
     // What the room that ran out kept from the file is not part of it.
     const ULONGLONG end = Reached();
     if (offset >= end)
         return true;
-    if (!::ReadFile(m_file.Get(), buffer, count, read, &at) && ::GetLastError() != ERROR_HANDLE_EOF)
+    if (!ReadFileAt(m_file.Get(), offset, buffer, count, read))
         return false;
     *read = static_cast<DWORD>(std::min<ULONGLONG>(*read, end - offset));
     return true;
