@@ -38,7 +38,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     CancelFlag cancel{kCancelNone};
-    WipeJob job = {root, kRandomMethod, Record, &cancel};
+    WipeJob job = {root, kRandomMethod, Record, &cancel, true, nullptr};
     LARGE_INTEGER frequency, start, stop;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
