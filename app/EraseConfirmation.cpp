@@ -1,14 +1,10 @@
 #include "app/EraseConfirmation.h"
 
-#include "engine/TargetPath.h"
 #include "engine/TargetRules.h"
 #include "progress/ShortenPathForDisplay.h"
 #include "wipe/WipeJob.h"
 
-#include <shlwapi.h>
-
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
@@ -92,77 +88,158 @@ const wchar_t* SharedFolderHolds(SharedFolder folder)
     return L"your own documents, desktop and settings";
 }
 
-// A whole drive, or a folder Windows and its programs share: asked again, with No the default.
-bool ConfirmWhole(HWND owner, const ExactTarget& target, SharedFolder shared)
+// Why the item is asked about a second time; empty where it is not.
+std::wstring WholeText(const ExactTarget& target, SharedFolder shared)
 {
     const std::wstring shown = ShortenPathForDisplay(0, target.path);
-    if (IsVolumeRoot(target.path)) {
-        return Ask(owner,
-                   L"Everything on drive " + shown + L" will be erased: every file and folder on it, beyond recovery.\n\n"
-                       L"Do you really want to erase the whole drive " + shown + L"?",
-                   MB_ICONWARNING | MB_DEFBUTTON2);
-    }
-    return shared == SharedFolder::None
+    if (IsVolumeRoot(target.path))
+        return L"Everything on drive " + shown + L" will be erased: every file and folder on it, beyond recovery.";
+    if (shared == SharedFolder::None)
+        return std::wstring();
+    return L"Everything in " + shown + L" will be erased: " + SharedFolderHolds(shared) + L", beyond recovery.";
+}
+
+// The second question, with No the default.
+bool ConfirmWhole(HWND owner, const ExactTarget& target, const std::wstring& whole)
+{
+    const std::wstring shown = ShortenPathForDisplay(0, target.path);
+    return whole.empty()
            || Ask(owner,
-                  L"Everything in " + shown + L" will be erased: " + SharedFolderHolds(shared) + L", beyond recovery.\n\n"
-                      L"Do you really want to erase the whole folder " + shown + L"?",
+                  whole + L"\n\nDo you really want to erase the whole " + (IsVolumeRoot(target.path) ? L"drive " : L"folder ")
+                      + shown + L"?",
                   MB_ICONWARNING | MB_DEFBUTTON2);
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(0, slash + 1);
+}
+
+std::wstring FullPath(const std::wstring& named)
+{
+    const DWORD length = ::GetFullPathNameW(named.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    const DWORD written = length ? ::GetFullPathNameW(named.c_str(), length, &full[0], nullptr) : 0;
+    full.resize(written < length ? written : 0);
+    return full;
 }
 
 } // namespace
 
-bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vector<std::wstring>& targets)
+void LeaveCurrentDirectory()
+{
+    wchar_t system[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryW(system);
+}
+
+std::vector<std::wstring> PathsOf(const std::vector<ExactTarget>& targets)
+{
+    std::vector<std::wstring> paths;
+    for (const ExactTarget& target : targets)
+        paths.push_back(target.path);
+    return paths;
+}
+
+bool ReviewTargets(const std::vector<std::wstring>& named, TargetReview& review, std::wstring& refusal)
 {
     std::vector<ExactTarget> exact(named.size());
     for (size_t i = 0; i < named.size(); ++i) {
         switch (ResolveTarget(named[i], exact[i])) {
         case TargetCheck::Missing:
-            ShowError(owner, L"Path " + named[i] + L" not exist");
+            refusal = L"Path " + named[i] + L" not exist";
             return false;
         case TargetCheck::NotAnItem:
-            ShowError(owner, L"Path " + named[i] + L" is not a file or folder");
+            refusal = L"Path " + named[i] + L" is not a file or folder";
             return false;
         case TargetCheck::Exact:
             break;
         }
     }
     const std::vector<TargetPlace> places = PlaceTargets(exact, RunningSystemPlaces());
-    std::vector<ExactTarget> kept;
-    std::vector<SharedFolder> shared;
+    review = TargetReview();
     for (size_t i = 0; i < exact.size(); ++i) {
         if (places[i].refusal != TargetRefusal::None) {
-            ShowError(owner, RefusalText(named[i], exact[i].path, places[i].refusal));
+            refusal = RefusalText(named[i], exact[i].path, places[i].refusal);
             return false;
         }
         if (!places[i].erasedWithAnother) {
-            kept.push_back(exact[i]);
-            shared.push_back(places[i].shared);
+            review.kept.push_back(exact[i]);
+            review.whole.push_back(WholeText(exact[i], places[i].shared));
         }
     }
-    if (kept.empty() || !Ask(owner, Question(kept), MB_ICONQUESTION))
+    return true;
+}
+
+bool ReviewWipe(const std::wstring& drive, std::wstring& root, ULONGLONG& freeBytes, std::wstring& refusal)
+{
+    root = DriveRootOf(drive.c_str());
+    if (!root.empty() && QueryFreeBytes(root, freeBytes))
+        return true;
+    refusal = L"\"" + drive + L"\" is no drive whose free space can be wiped";
+    return false;
+}
+
+bool ReviewReportFile(const std::wstring& named, const std::vector<ExactTarget>& targets, std::wstring& path,
+                      std::wstring& refusal)
+{
+    path = FullPath(named);
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+    ExactTarget folder;
+    if (path.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        || ResolveTarget(FolderOf(path), folder) != TargetCheck::Exact || folder.kind == TargetKind::File) {
+        refusal = L"The report cannot be written to " + named + L": its folder does not exist, or it is a folder";
         return false;
-    for (size_t i = 0; i < kept.size(); ++i) {
-        if (!ConfirmWhole(owner, kept[i], shared[i]))
+    }
+    // The report and its folder placed among the targets, by the rules that find an item inside another.
+    std::vector<ExactTarget> placed = targets;
+    placed.push_back(folder);
+    ExactTarget file;
+    if (attributes != INVALID_FILE_ATTRIBUTES && ResolveTarget(path, file) == TargetCheck::Exact)
+        placed.push_back(file);
+    const std::vector<TargetPlace> places = PlaceTargets(placed, RunningSystemPlaces());
+    for (size_t i = targets.size(); i < places.size(); ++i) {
+        if (places[i].erasedWithAnother) {
+            refusal = L"The report " + path + L" would be erased with the items named: write it somewhere else";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ConfirmErase(HWND owner, const std::vector<std::wstring>& named, std::vector<std::wstring>& targets,
+                  std::wstring* reportFile)
+{
+    TargetReview review;
+    std::wstring refusal;
+    const std::wstring reportNamed = reportFile ? *reportFile : L"";
+    if (!ReviewTargets(named, review, refusal)
+        || (reportFile && !ReviewReportFile(reportNamed, review.kept, *reportFile, refusal))) {
+        ShowError(owner, refusal);
+        return false;
+    }
+    if (review.kept.empty() || !Ask(owner, Question(review.kept), MB_ICONQUESTION))
+        return false;
+    for (size_t i = 0; i < review.kept.size(); ++i) {
+        if (!ConfirmWhole(owner, review.kept[i], review.whole[i]))
             return false;
     }
-    targets.clear();
-    for (const ExactTarget& target : kept)
-        targets.push_back(target.path);
+    targets = PathsOf(review.kept);
     return true;
 }
 
 bool ConfirmWipe(HWND owner, const std::wstring& drive, std::wstring& root)
 {
-    root = DriveRootOf(drive.c_str());
     ULONGLONG freeBytes = 0;
-    if (root.empty() || !QueryFreeBytes(root, freeBytes)) {
-        ShowError(owner, L"\"" + drive + L"\" is no drive whose free space can be wiped");
+    std::wstring refusal;
+    if (!ReviewWipe(drive, root, freeBytes, refusal)) {
+        ShowError(owner, refusal);
         return false;
     }
-    wchar_t size[32] = {};
-    ::StrFormatByteSizeW(static_cast<LONGLONG>(freeBytes), size, static_cast<UINT>(std::size(size)));
     return Ask(owner,
-               L"Do you want to wipe the free space of drive " + root + L" ?\n\n" + size
+               L"Do you want to wipe the free space of drive " + root + L" ?\n\n" + ByteSizeText(freeBytes)
                    + L" of free space will be overwritten, so that files deleted from the drive before cannot be "
                      L"recovered. The files on the drive are not touched. The drive is full while the wipe runs.",
                MB_ICONQUESTION);

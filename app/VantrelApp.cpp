@@ -4,9 +4,11 @@
 #include "app/EraseConfirmation.h"
 #include "app/FreeSpaceOffer.h"
 #include "app/MethodChooser.h"
+#include "app/QuietRun.h"
 #include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
+#include "progress/Settings.h"
 #include "wipe/WipeFolder.h"
 
 #include <commctrl.h>
@@ -17,33 +19,23 @@ namespace {
 
 const wchar_t kErrorCaption[] = L"Tarnwick :: Error";
 
-// A process's current directory is a handle on a folder: it would keep that folder from being
-// removed, and the program would find itself among the folder's holders. Explorer starts the
-// program in its installation folder, a shell anywhere.
-void LeaveCurrentDirectory()
-{
-    wchar_t system[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (length > 0 && length < MAX_PATH)
-        ::SetCurrentDirectoryW(system);
-}
-
 // Asks for the method, then runs the job: erasing the targets, or wiping the drive's free space.
-void ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstring& wipeDrive)
+// The job's exit code; nothing run where the user cancels.
+int ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstring& wipeDrive,
+                       const std::wstring& reportFile)
 {
     CMethodChooser chooser;
     if (chooser.DoModal() != IDOK)
-        return;
-    if (!wipeDrive.empty()) {
-        RunWipe(nullptr, wipeDrive, chooser.m_nMethod, chooser.m_verifyLastPass);
-        return;
-    }
+        return kExitNothingRun;
     CProgressDlg progress;
     progress.m_targets = targets;
+    progress.m_wipeDrive = wipeDrive;
     progress.m_nMethodId = chooser.m_nMethod;
     progress.m_verifyLastPass = chooser.m_verifyLastPass;
+    progress.m_reportFile = reportFile;
     progress.DoModal();
     OfferFreeSpaceWipes(nullptr, progress);
+    return progress.ExitCode();
 }
 
 } // namespace
@@ -67,15 +59,29 @@ BOOL CVantrelApp::InitInstance()
     ProgramCommand command;
     std::wstring offending;
     const CommandLineCheck check = ParseArguments(arguments, command, offending);
+    m_exitCode = kExitNothingRun;
     if (check != CommandLineCheck::Understood) {
-        ::MessageBoxW(::GetDesktopWindow(), UsageMessage(check, offending).c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+        if (command.quiet)
+            RefuseQuietly(UsageMessage(check, offending));
+        else
+            ::MessageBoxW(::GetDesktopWindow(), UsageMessage(check, offending).c_str(), kErrorCaption,
+                          MB_OK | MB_ICONERROR);
         return FALSE;
     }
+    if (command.quiet) {
+        m_exitCode = RunQuiet(command, EraseMethodIdFromIndex(GetProfileInt(kSettingsSection, kFileMethodEntry, 0)),
+                              GetProfileString(kSettingsSection, kReportFolderEntry, L""));
+        return FALSE;
+    }
+    std::wstring reportFile = command.reportFile;
     if (command.wipeFree) {
+        std::wstring root, refusal;
+        const bool reviewed = reportFile.empty() || ReviewReportFile(command.reportFile, {}, reportFile, refusal);
         LeaveCurrentDirectory();
-        std::wstring root;
-        if (ConfirmWipe(::GetDesktopWindow(), command.wipeDrive, root))
-            ChooseMethodAndRun({}, root);
+        if (!reviewed)
+            ::MessageBoxW(::GetDesktopWindow(), refusal.c_str(), kErrorCaption, MB_OK | MB_ICONERROR);
+        else if (ConfirmWipe(::GetDesktopWindow(), command.wipeDrive, root))
+            m_exitCode = ChooseMethodAndRun({}, root, reportFile);
         return FALSE;
     }
     // The items given one by one, then those of the list: one question and one job for all.
@@ -97,14 +103,20 @@ BOOL CVantrelApp::InitInstance()
         m_pMainWnd = &dialog;
         dialog.DoModal();
         m_pMainWnd = nullptr;
+        m_exitCode = kExitErased;
         return FALSE;
     }
 
     // Relative paths are taken from the current directory, before the program leaves it.
     std::vector<std::wstring> targets;
-    const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets);
+    const bool confirmed = ConfirmErase(::GetDesktopWindow(), named, targets, reportFile.empty() ? nullptr : &reportFile);
     LeaveCurrentDirectory();
     if (confirmed)
-        ChooseMethodAndRun(targets, L"");
+        m_exitCode = ChooseMethodAndRun(targets, L"", reportFile);
     return FALSE;
+}
+
+int CVantrelApp::ExitInstance()
+{
+    return m_exitCode;
 }

@@ -10,7 +10,9 @@
 #include "resources/resource.h"
 #include "wipe/WipeJob.h"
 
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <iterator>
 
@@ -25,6 +27,42 @@ constexpr UINT kAboutCommand = 0x10;
 void OpenInBrowser(const wchar_t* address)
 {
     ::ShellExecuteW(nullptr, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TickKeepNoReports(HWND dialog, bool none)
+{
+    ::CheckMenuItem(::GetMenu(dialog), ID_REPORTS_KEEP_NONE, MF_BYCOMMAND | (none ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The folder picker opens on the folder it is given.
+int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM, LPARAM start)
+{
+    if (message == BFFM_INITIALIZED && start)
+        ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, start);
+    return 0;
+}
+
+// A folder of the file system the user picks, starting from `folder`; false when none was picked.
+bool PickFolder(HWND owner, std::wstring& folder)
+{
+    // The picker's newer face is built on COM, for the time it is open.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    BROWSEINFOW browse = {};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = L"Every report is also saved in this folder, as a web page and as JSON. It holds the names of "
+                       L"the items erased.";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    browse.lpfn = BrowseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(folder.c_str());
+    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderW(&browse);
+    wchar_t path[MAX_PATH] = {};
+    const bool named = picked && ::SHGetPathFromIDListW(picked, path);
+    ::CoTaskMemFree(picked);
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    if (named)
+        folder = path;
+    return named;
 }
 
 } // namespace
@@ -62,6 +100,7 @@ BOOL CVantrelDlg::OnInitDialog()
     m_cbMethod.SetCurSel(AfxGetApp()->GetProfileInt(kSettingsSection, kFileMethodEntry, 0));
     ShowVerifyLastPass(m_verifyBox);
     m_tree.InitTree();
+    TickKeepNoReports(m_hWnd, AfxGetApp()->GetProfileString(kSettingsSection, kReportFolderEntry, L"").empty());
 
     m_link.SetURL(kHomePage);
     // Blue whether hovered or visited.
@@ -96,6 +135,12 @@ bool CVantrelDlg::OnCommand(UINT id, UINT code)
         return true;
     case ID_DRIVE_WIPE_FREE_SPACE:
         OnWipeFreeSpace();
+        return true;
+    case ID_REPORTS_SAVE_IN_FOLDER:
+        OnSaveReportsInFolder();
+        return true;
+    case ID_REPORTS_KEEP_NONE:
+        SetReportFolder(L"");
         return true;
     case ID_HELP_VISIT_WEB_SITE:
         OpenInBrowser(kHomePage);
@@ -147,6 +192,19 @@ void CVantrelDlg::OnWipeFreeSpace()
     if (!ConfirmWipe(m_hWnd, selected, root))
         return;
     RunWipe(this, root, EraseMethodIdFromIndex(m_cbMethod.GetCurSel()), StoreVerifyLastPass(m_verifyBox));
+}
+
+void CVantrelDlg::OnSaveReportsInFolder()
+{
+    std::wstring folder = AfxGetApp()->GetProfileString(kSettingsSection, kReportFolderEntry, L"");
+    if (PickFolder(m_hWnd, folder))
+        SetReportFolder(folder);
+}
+
+void CVantrelDlg::SetReportFolder(const std::wstring& folder)
+{
+    AfxGetApp()->WriteProfileString(kSettingsSection, kReportFolderEntry, folder);
+    TickKeepNoReports(m_hWnd, folder.empty());
 }
 
 void CVantrelDlg::RunErase(const std::vector<std::wstring>& confirmed)

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: a tree of drives, folders and files, the erase method, and "Delete",
 // which confirms and erases the selected item in one job and then refreshes it in the tree;
-// Drive > Wipe Free Space wipes the selected drive's free space with the method.
+// Drive > Wipe Free Space wipes the selected drive's free space with the method; Reports names the
+// folder where every job's report is also saved, or none.
 
 #include "app/browser/FileBrowserCtrl.h"
 #include "app/widgets/AboutBox.h"
@@ -33,6 +34,9 @@ protected:
 private:
     void OnBnClickedDelete();
     void OnWipeFreeSpace();
+    void OnSaveReportsInFolder();
+    // Stored in the settings; an empty folder ticks "Keep No Reports".
+    void SetReportFolder(const std::wstring& folder);
     // Erases the confirmed targets that are still there, and refreshes the tree.
     void RunErase(const std::vector<std::wstring>& confirmed);
 

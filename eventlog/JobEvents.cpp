@@ -7,17 +7,34 @@ namespace {
 
 const wchar_t kEventSource[] = L"Tarnwick";
 
-std::wstring KindText(JobKind kind)
-{
-    return kind == JobKind::Erase ? L"Erase" : L"Free-space wipe";
-}
-
 std::wstring MethodText(int methodId)
 {
     return EraseMethodOf(methodId).name;
 }
 
+// By JobOutcome: its words, and the type of the event that ends the job.
+struct OutcomeFacts {
+    const wchar_t* text;
+    WORD eventType;
+};
+const OutcomeFacts kOutcomes[] = {
+    {L"completed", EVENTLOG_INFORMATION_TYPE},
+    {L"completed with problems", EVENTLOG_WARNING_TYPE},
+    {L"cancelled", EVENTLOG_WARNING_TYPE},
+    {L"stopped by an error", EVENTLOG_ERROR_TYPE},
+};
+
 }  // namespace
+
+const wchar_t* JobKindText(JobKind kind)
+{
+    return kind == JobKind::Erase ? L"Erase" : L"Free-space wipe";
+}
+
+const wchar_t* JobOutcomeText(JobOutcome outcome)
+{
+    return kOutcomes[static_cast<int>(outcome)].text;
+}
 
 ApplicationEventLog::ApplicationEventLog() : m_source(::RegisterEventSourceW(nullptr, kEventSource))
 {
@@ -37,13 +54,12 @@ void ApplicationEventLog::Write(WORD type, DWORD messageId, const std::vector<st
 void WriteJobStarted(EventWriter& writer, const JobStartEvent& job)
 {
     writer.Write(EVENTLOG_INFORMATION_TYPE, MSG_JOB_STARTED,
-                 {KindText(job.kind), std::to_wstring(job.items), MethodText(job.methodId)});
+                 {JobKindText(job.kind), std::to_wstring(job.items), MethodText(job.methodId)});
 }
 
 void WriteJobEnded(EventWriter& writer, const JobEndEvent& job)
 {
-    const bool completed = job.outcome == JobOutcome::Completed;
-    writer.Write(completed ? EVENTLOG_INFORMATION_TYPE : EVENTLOG_WARNING_TYPE, MSG_JOB_ENDED,
-                 {KindText(job.kind), std::to_wstring(job.items), std::to_wstring(job.bytes), MethodText(job.methodId),
-                  completed ? L"completed" : L"terminated", job.reportPath.empty() ? L"none" : job.reportPath});
+    writer.Write(kOutcomes[static_cast<int>(job.outcome)].eventType, MSG_JOB_ENDED,
+                 {JobKindText(job.kind), std::to_wstring(job.items), std::to_wstring(job.bytes), MethodText(job.methodId),
+                  JobOutcomeText(job.outcome), job.reportPath.empty() ? L"none" : job.reportPath});
 }

@@ -12,7 +12,12 @@
 #include <vector>
 
 enum class JobKind { Erase, FreeSpaceWipe };
-enum class JobOutcome { Completed, Terminated };
+enum class JobOutcome {
+    Completed,             // every item erased
+    CompletedWithProblems, // run to its end, but something was skipped or not removed
+    Cancelled,             // by the user: Cancel, "Terminate Erasing", Ctrl+C
+    StoppedByError,        // a failure the job could not go past
+};
 
 struct JobStartEvent {
     JobKind kind;
@@ -23,7 +28,7 @@ struct JobStartEvent {
 struct JobEndEvent {
     JobKind kind;
     size_t items;
-    ULONGLONG bytes;    // 0 where the job does not count them
+    ULONGLONG bytes;    // erased: the sizes of the files overwritten; a wipe: the free space
     int methodId;
     JobOutcome outcome;
     std::wstring reportPath;  // empty: the job wrote no report
@@ -48,6 +53,11 @@ public:
 private:
     UniqueEventSource m_source;
 };
+
+// "Erase", "Free-space wipe"; "completed", "completed with problems", "cancelled", "stopped by an
+// error": the words of the events, the report and the console.
+const wchar_t* JobKindText(JobKind kind);
+const wchar_t* JobOutcomeText(JobOutcome outcome);
 
 void WriteJobStarted(EventWriter& writer, const JobStartEvent& job);
 void WriteJobEnded(EventWriter& writer, const JobEndEvent& job);

@@ -2,6 +2,8 @@
 
 #include "win32/ScopedHandle.h"
 
+#include <cwchar>
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -132,6 +134,36 @@ int CWinApp::GetProfileInt(const wchar_t* section, const wchar_t* entry, int def
 
 bool CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value)
 {
+    const DWORD data = static_cast<DWORD>(value);
+    return WriteProfileValue(section, entry, REG_DWORD, &data, sizeof(data));
+}
+
+std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue)
+{
+    const std::wstring fallback = defaultValue ? defaultValue : L"";
+    if (m_registryKey.empty() || !section || !entry)
+        return fallback;
+    // RegGetValueW ends the text where the stored value does not.
+    DWORD size = 0;
+    const std::wstring path = SectionPath(section);
+    if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), entry, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return fallback;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::RegGetValueW(HKEY_CURRENT_USER, path.c_str(), entry, RRF_RT_REG_SZ, nullptr, &value[0], &size) != ERROR_SUCCESS)
+        return fallback;
+    value.resize(::wcsnlen(value.c_str(), value.size()));
+    return value;
+}
+
+bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry, const std::wstring& value)
+{
+    return WriteProfileValue(section, entry, REG_SZ, value.c_str(),
+                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+bool CWinApp::WriteProfileValue(const wchar_t* section, const wchar_t* entry, DWORD type, const void* data, DWORD size)
+{
     if (m_registryKey.empty() || !section || !entry)
         return false;
     UniqueRegKey key;
@@ -139,9 +171,12 @@ bool CWinApp::WriteProfileInt(const wchar_t* section, const wchar_t* entry, int 
                           KEY_SET_VALUE, nullptr, key.Put(), nullptr)
         != ERROR_SUCCESS)
         return false;
-    const DWORD data = static_cast<DWORD>(value);
-    return ::RegSetValueExW(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data))
-           == ERROR_SUCCESS;
+    return ::RegSetValueExW(key.Get(), entry, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+int CWinApp::ExitInstance()
+{
+    return 0;
 }
 
 CWinApp* AfxGetApp()
@@ -178,7 +213,7 @@ int AfxWinMain(HINSTANCE instance)
     app->m_hInstance = instance;
     try {
         if (!app->InitInstance())
-            return 0;
+            return app->ExitInstance();
         MSG message = {};
         BOOL got;
         while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {

@@ -29,7 +29,7 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    // The whole program of a dialog-based application: FALSE ends it.
+    // The whole program of a dialog-based application: FALSE ends it with ExitInstance's code.
     virtual BOOL InitInstance();
 
     // Settings under HKEY_CURRENT_USER\Software\<key>\<application name>\<section>.
@@ -38,6 +38,12 @@ public:
     int GetProfileInt(const wchar_t* section, const wchar_t* entry, int defaultValue);
     // Creates the keys as needed. False when the value could not be written.
     bool WriteProfileInt(const wchar_t* section, const wchar_t* entry, int value);
+    // A REG_SZ value; `defaultValue` when it, its key or the registry key is missing.
+    std::wstring GetProfileString(const wchar_t* section, const wchar_t* entry, const wchar_t* defaultValue);
+    bool WriteProfileString(const wchar_t* section, const wchar_t* entry, const std::wstring& value);
+
+    // What the program's exit code is when InitInstance returns FALSE: 0 unless overridden.
+    virtual int ExitInstance();
 
     const wchar_t* m_pszAppName;
     HINSTANCE m_hInstance;
@@ -45,6 +51,7 @@ public:
 
 private:
     std::wstring SectionPath(const wchar_t* section) const;
+    bool WriteProfileValue(const wchar_t* section, const wchar_t* entry, DWORD type, const void* data, DWORD size);
 
     std::wstring m_appName;
     std::wstring m_registryKey;
@@ -58,5 +65,6 @@ HINSTANCE AfxGetInstanceHandle();
 // they stay registered for the life of the process.
 bool AfxInitRichEdit();
 
-// What wWinMain runs: the error mode, the instance handle, InitInstance; the exit code.
+// What wWinMain runs: the error mode, the instance handle, InitInstance; the exit code (the
+// application's ExitInstance where InitInstance returned FALSE).
 int AfxWinMain(HINSTANCE instance);

@@ -1,24 +1,20 @@
 #pragma once
-// Runs one erase job, or one wipe of a drive's free space, and shows it: starts the worker
-// thread, turns the job's notices into progress, log lines and questions to the user, and lets
-// the user cancel the job or close the window once the job is over.
+// Shows one erase job, or one wipe of a drive's free space, that it runs through the job driver:
+// progress, the current item, the log, the questions to the user; lets the user cancel the job,
+// save its report once it is over, and close the window.
 
-#include "engine/CancelFlag.h"
-#include "engine/EraseJob.h"
-#include "engine/EraseNotice.h"
 #include "eventlog/JobEvents.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "progress/JobDriver.h"
 #include "progress/RichEditCtrlEx.h"
-#include "win32/ScopedHandle.h"
-#include "wipe/WipeJob.h"
-#include "wipe/WipeNotice.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
-class CProgressDlg : public CDialog {
+class CProgressDlg : public CDialog, private JobView {
 public:
     explicit CProgressDlg(CWnd* parent = nullptr);
     ~CProgressDlg() override;
@@ -28,20 +24,19 @@ public:
     // Set instead of the targets for a wipe of this drive's free space ("E:\").
     std::wstring m_wipeDrive;
     int m_nMethodId = 1;
-    // Whether every last pass is read back and compared.
+    // Whether every last pass is read back and compared; set before DoModal.
     bool m_verifyLastPass = true;
+    // "/report FILE": where the report goes besides the folder of the settings; set before DoModal.
+    std::wstring m_reportFile;
     // Where the job's start and end events go (the Application log); set before DoModal.
     EventWriter* m_events = &m_applicationLog;
+    // How many lines other than problems the log keeps; set before DoModal.
+    size_t m_logKeepsLines = kLogKeepsLines;
 
-    // The job's notice callback. Runs on the worker thread; reaches the windows by messages.
-    static int32_t OnNotice(EraseNotice* notice);
-
-    // Appends the text and a line break, red for failures, black otherwise.
-    void AppendLogLine(bool isError, const std::wstring& text);
-
-    // Once the job is over: the drives ("E:\") on whose free space earlier clusters of files
-    // the job erased may remain, each once.
-    const std::vector<std::wstring>& DrivesToWipe() const { return m_drivesToWipe; }
+    // After DoModal: as the program's exit code.
+    int ExitCode() const { return m_driver ? m_driver->ExitCode() : kExitFailed; }
+    // After DoModal: the drives where earlier clusters of the job's files may remain.
+    std::vector<std::wstring> DrivesToWipe() const { return m_driver ? m_driver->DrivesToWipe() : std::vector<std::wstring>(); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -55,32 +50,26 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    int32_t HandleNotice(const EraseNotice& notice);
-    int32_t HandleProblem(const EraseNotice& notice);
-    // Said and shown; the wipe stops (or goes on removing its files) whatever the answer.
-    int32_t HandleWipeProblem(const EraseNotice& notice);
-    // Says so and keeps the drive for the wipe offered after the job.
-    void NoteLeftInFreeSpace(const EraseNotice& notice);
-    bool IsWipe() const { return !m_wipeDrive.empty(); }
-    // Error box with OK and Cancel: OK skips the item, anything else stops the job.
-    int32_t AskToSkip(const std::wstring& question, const std::wstring& skippedLine);
-    // The locked-item prompt, or the answer remembered for all such questions.
-    int32_t AskLocked(int32_t& remembered, const std::wstring& question, const std::wstring& retryLine,
-                      const std::wstring& skippedLine);
-    void EndOfJob(bool completed);
+    // The job's view; called on the worker thread, reaching the windows by messages.
+    // Appends the text and a line break, red for failures, black otherwise.
+    void AppendLogLine(bool isError, const std::wstring& text) override;
+    void ReplaceLogText(size_t start, size_t length, const std::wstring& text) override;
+    void ShowCurrent(const std::wstring& text) override;
+    void ShowProgress(int32_t filePercent, int32_t totalPercent) override;
     // "Counting…" with what the count found so far, until it ends; then the caption it had.
-    void ShowCount(const JobCount& count);
-    JobKind Kind() const { return IsWipe() ? JobKind::FreeSpaceWipe : JobKind::Erase; }
-    size_t ItemCount() const { return IsWipe() ? 1 : m_targets.size(); }
+    void ShowCount(const JobCount& count) override;
+    // Error box with OK and Cancel: OK skips the item, anything else stops the job.
+    bool SkipAfter(const std::wstring& question) override;
+    // The locked-item prompt, or the answer remembered for all such questions.
+    int32_t AnswerHolder(HolderQuestion question, const std::wstring& text) override;
+    void ShowFailure(const std::wstring& text) override;
+    void JobEnded(const JobSummary& summary) override;
+
+    void SaveReport();
     void ToggleDetails();
 
     ApplicationEventLog m_applicationLog;
-    // What a wipe overwrites: the free space it found; what an erase job counted, once its count
-    // has ended.
-    ULONGLONG m_jobBytes = 0;
-    CancelFlag m_cancel{kCancelNone};
-    EraseJob m_job = {};
-    WipeJob m_wipeJob = {};
+    std::unique_ptr<JobDriver> m_driver;
     CStatic m_pathLabel;
     CStatic m_totalCaption;
     bool m_counting = false;
@@ -90,14 +79,10 @@ private:
     CButton m_closeAfter;
     CButton m_cancelButton;
     CButton m_detailsButton;
-    UniqueHandle m_worker;
+    CButton m_saveButton;
     std::atomic<bool> m_finished{false};
     bool m_detailsShown = false;
-    bool m_wipeIncomplete = false;
-    std::vector<std::wstring> m_drivesToWipe;
-
-    // The dialog the notices go to, and the answers given "for all locked files" in its job.
-    static CProgressDlg* s_active;
-    static int32_t s_unlockAnswer;
-    static int32_t s_killAnswer;
+    // The answers given "for all locked files" in this job, by question.
+    int32_t m_unlockAnswer = 0;
+    int32_t m_killAnswer = 0;
 };

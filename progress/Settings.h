@@ -10,3 +10,5 @@ constexpr wchar_t kFileMethodEntry[] = L"file_method";
 constexpr wchar_t kVerifyLastPassEntry[] = L"verify_last_pass";
 // The progress dialog's "Close after deleting" box, 0 or 1.
 constexpr wchar_t kCloseAfterDeleteEntry[] = L"close_after_delete";
+// A folder where every job's report is also saved, as a page and as JSON; empty or missing: none.
+constexpr wchar_t kReportFolderEntry[] = L"report_folder";

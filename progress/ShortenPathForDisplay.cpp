@@ -2,6 +2,10 @@
 
 #include "engine/TargetPath.h"
 
+#include <shlwapi.h>
+
+#include <iterator>
+
 std::wstring ShortenPathForDisplay(int maxLength, const std::wstring& path)
 {
     if (path.size() <= 3)
@@ -23,4 +27,11 @@ std::wstring ShortenPathForDisplay(int maxLength, const std::wstring& path)
     const long tailLength = static_cast<long>(maxLength) - static_cast<long>(head.size()) - 3;
     const std::wstring tail = tailLength > 0 ? shown.substr(shown.size() - static_cast<size_t>(tailLength)) : std::wstring();
     return head + L"..." + tail;
+}
+
+std::wstring ByteSizeText(ULONGLONG bytes)
+{
+    wchar_t text[32] = {};
+    ::StrFormatByteSizeW(static_cast<LONGLONG>(bytes), text, static_cast<UINT>(std::size(text)));
+    return text;
 }

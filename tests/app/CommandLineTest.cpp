@@ -1,5 +1,6 @@
 // The program's arguments as given: known options in any case and with either sign, every other
-// argument an item, and anything option-like that is no option refused with the usage.
+// argument an item, and anything option-like that is no option, or is no option here, refused
+// with the usage.
 
 #include "app/CommandLine.h"
 
@@ -16,7 +17,21 @@ struct CommandCase {
     Arguments named;
     const wchar_t* listFile;
     const wchar_t* wipeDrive; // null: no wipe
+    const wchar_t* quiet = L""; // what the quiet command was given, as Quiet() says it
 };
+
+std::wstring Quiet(const ProgramCommand& command)
+{
+    std::wstring said = command.quiet ? L"quiet" : L"";
+    if (command.methodId)
+        said += L" method " + std::to_wstring(command.methodId);
+    if (!command.reportFile.empty())
+        said += L" report " + command.reportFile;
+    for (const auto& [given, name] : {std::pair(command.unlock, L" unlock"), std::pair(command.kill, L" kill"),
+                                      std::pair(command.wholeDrive, L" wholedrive")})
+        said += given ? name : L"";
+    return said;
+}
 
 const CommandCase kCases[] = {
     {{}, CommandLineCheck::Understood, L"", {}, L"", nullptr},
@@ -30,6 +45,19 @@ const CommandCase kCases[] = {
     {{L"/list"}, CommandLineCheck::MissingValue, L"/list", {}, L"", nullptr},
     {{L"/list", L"a", L"-list", L"b"}, CommandLineCheck::Repeated, L"-list", {}, L"", nullptr},
     {{L"/wipefree", L"E:", L"x"}, CommandLineCheck::WipeWithItems, L"", {}, L"", nullptr},
+    {{L"/QUIET", L"/method:pseudorandom DATA (1 pass)", L"/report", L"r.JSON", L"-unlock", L"/kill", L"/WholeDrive", L"C:\\"},
+     CommandLineCheck::Understood, L"", {L"C:\\"}, L"", nullptr, L"quiet method 4 report r.JSON unlock kill wholedrive"},
+    {{L"/method:2", L"-quiet", L"/list", L"l.txt"}, CommandLineCheck::Understood, L"", {}, L"l.txt", nullptr,
+     L"quiet method 2"},
+    {{L"/report", L"r.htm", L"x"}, CommandLineCheck::Understood, L"", {L"x"}, L"", nullptr, L" report r.htm"},
+    {{L"/quiet", L"/wipefree", L"E:"}, CommandLineCheck::Understood, L"", {}, L"", L"E:", L"quiet"},
+    {{L"/method:2", L"x"}, CommandLineCheck::QuietOnly, L"/method:2", {}, L"", nullptr},
+    {{L"x", L"/unlock"}, CommandLineCheck::QuietOnly, L"/unlock", {}, L"", nullptr},
+    {{L"/quiet", L"/method:7", L"x"}, CommandLineCheck::UnknownMethod, L"/method:7", {}, L"", nullptr},
+    {{L"/quiet", L"/method", L"x"}, CommandLineCheck::MissingValue, L"/method", {}, L"", nullptr},
+    {{L"/quiet:", L"x"}, CommandLineCheck::UnknownOption, L"/quiet:", {}, L"", nullptr},
+    {{L"/report", L"r.txt", L"x"}, CommandLineCheck::UnknownReportFormat, L"r.txt", {}, L"", nullptr},
+    {{L"/quiet", L"/report", L"r.html"}, CommandLineCheck::NothingToDo, L"", {}, L"", nullptr},
 };
 
 TEST(CommandLineTest, KnownOptionsItemsAndRefusals)
@@ -46,9 +74,11 @@ TEST(CommandLineTest, KnownOptionsItemsAndRefusals)
         EXPECT_EQ(c.listFile, command.listFile);
         EXPECT_EQ(c.wipeDrive != nullptr, command.wipeFree);
         EXPECT_EQ(c.wipeDrive ? c.wipeDrive : L"", command.wipeDrive);
+        EXPECT_EQ(c.quiet, Quiet(command));
     }
     const std::wstring usage = UsageMessage(CommandLineCheck::UnknownOption, L"/q");
-    for (const wchar_t* part : {L"\"/q\" is not an option", L"\n/list FILE\t", L"\n/wipefree X:\t"})
+    for (const wchar_t* part : {L"\"/q\" is not an option", L"\n/list FILE\t", L"\n/wipefree X:\t", L"\n/method:N|name\t",
+                                L" 4 Pseudorandom Data (1 pass),", L"Exit codes: 0 every named item erased; 1 done"})
         EXPECT_NE(std::wstring::npos, usage.find(part)) << std::string(usage.begin(), usage.end());
 }
 

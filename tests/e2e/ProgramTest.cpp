@@ -321,6 +321,90 @@ TEST_F(ProgramTest, HostileTargetsEraseExactlyTheNamedItemOrNothing)
     }
 }
 
+struct QuietCase {
+    const char* name;
+    // Makes what the case needs below the folder, or on the tests' drive, and gives the
+    // arguments after "/quiet" ("{}": the folder); none where the case cannot run here.
+    std::wstring (*make)(const TempDir& dir);
+    const wchar_t* held;              // below the folder: a file another process holds open
+    DWORD exitCode;
+    std::vector<std::wstring> erased; // below the folder
+    const wchar_t* report;            // below the folder: the report named, and part of it
+    const char* reported;
+    const char* printed;              // part of what the program printed
+};
+
+const QuietCase kQuietCases[] = {
+    {"a folder",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\a.txt", "a"); Put(d, L"d\\in"); Put(d, L"d\\in\\b.txt", "b");
+                            return std::wstring(L"/method:4 /report \"{}\\r.json\" \"{}\\d\""); },
+     nullptr, 0, {L"d", L"d\\a.txt", L"d\\in", L"d\\in\\b.txt"}, L"r.json", "\"result\": \"completed\"", "Erase completed: "},
+    {"an unknown option", [](const TempDir& d) { Put(d, L"d"); return std::wstring(L"/bogus \"{}\\d\""); }, nullptr, 2, {},
+     nullptr, nullptr, "\"/bogus\" is not an option."},
+    {"a missing target", [](const TempDir&) { return std::wstring(L"/report \"{}\\r.html\" \"{}\\gone.txt\""); }, nullptr,
+     2, {}, nullptr, nullptr, "\\gone.txt not exist"},
+    {"a locked file without /unlock",
+     [](const TempDir& d) { Put(d, L"d"); Put(d, L"d\\held.txt", "held"); Put(d, L"d\\free.txt", "free");
+                            return std::wstring(L"/method:4 /report \"{}\\r.html\" \"{}\\d\""); },
+     L"d\\held.txt", 1, {L"d\\free.txt"}, L"r.html", "skipped: held open by LockHolder.exe",
+     "\\d\\held.txt: skipped: held open by LockHolder.exe\r\n"},
+    {"a drive root without /wholedrive",
+     [](const TempDir&) {
+         const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE"); // ./scripts/test.sh maps the tests' own drive
+         const std::wstring root = drive ? std::wstring(drive) + L"\\" : L"";
+         if (drive)
+             ::CloseHandle(::CreateFileW((root + L"kept.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+         return root;
+     },
+     nullptr, 2, {}, nullptr, nullptr, "It is erased only with /wholedrive."},
+};
+
+TEST_F(ProgramTest, QuietCommandRunsWithoutAWindowAndSaysWhatHappenedInItsExitCode)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
+    const std::wstring driveRoot = drive ? std::wstring(drive) + L"\\" : L"";
+    for (const QuietCase& c : kQuietCases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir, aside;
+        const std::wstring arguments = WithFolder(c.make(dir).c_str(), dir);
+        if (arguments.empty())
+            continue;
+        // Every report is also saved in the settings' folder.
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"report_folder", REG_SZ, aside.Path().c_str(),
+                          static_cast<DWORD>((aside.Path().size() + 1) * sizeof(wchar_t)));
+        HolderProcess holder;
+        ASSERT_TRUE(!c.held || holder.Start(L"open " + Quoted(dir / c.held)));
+        std::map<std::wstring, std::string> expected = TreeSnapshot(dir.Path());
+        const std::map<std::wstring, std::string> onDrive = drive ? TreeSnapshot(driveRoot) : expected;
+
+        const std::wstring output = dir / L"printed.txt";
+        ProgramRun program(L"/quiet " + arguments, L"", L"", output);
+        bool shown = false;
+        EXPECT_TRUE(WaitUntil([&] {
+            shown = shown || WaitForWindow(L"", program.Pid(), 0);
+            return program.HasEnded(0);
+        }));
+        EXPECT_FALSE(shown);
+        EXPECT_EQ(c.exitCode, program.ExitCode());
+        EXPECT_NE(std::string::npos, ReadWholeFile(output).find(c.printed)) << ReadWholeFile(output);
+        EXPECT_EQ(c.exitCode == 2 ? 0u : 2u, FolderNames(aside.Path()).size());
+        if (c.report) {
+            EXPECT_NE(std::string::npos, ReadWholeFile(dir / c.report).find(c.reported));
+        }
+        EXPECT_TRUE(!c.held || holder.IsRunning());
+
+        for (const std::wstring& gone : c.erased)
+            expected.erase(gone);
+        std::map<std::wstring, std::string> after = TreeSnapshot(dir.Path());
+        after.erase(L"printed.txt");
+        after.erase(c.report ? c.report : L"");
+        EXPECT_EQ(expected, after);
+        if (drive) {
+            EXPECT_EQ(onDrive, TreeSnapshot(driveRoot));
+        }
+    }
+}
+
 // Explorer's way in: the extension, handed a selection, has its item invoked. The program it
 // starts from the installation folder (this one) comes back as a run of its own.
 class ExplorerSelection {

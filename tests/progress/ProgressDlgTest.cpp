@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -81,6 +83,7 @@ protected:
         dialog.m_targets = {target};
         dialog.m_nMethodId = methodId;
         dialog.m_events = &m_events;
+        dialog.m_logKeepsLines = m_logKeepsLines;
         std::thread driver([&] {
             HWND progress = WaitForWindow(kProgressCaption, ::GetCurrentProcessId());
             if (!progress)
@@ -140,7 +143,7 @@ protected:
     }
 
     // What a job on one item with the method "Pseudorandom Data" tells the event log: the bytes
-    // are the job's once its count has ended.
+    // are those it overwrote.
     static std::vector<std::wstring> OneItemEvents(const wchar_t* endType, const wchar_t* outcome, const wchar_t* bytes)
     {
         const std::wstring items = L"\r\nItems: 1\r\n";
@@ -151,16 +154,25 @@ protected:
     }
 
     TempDir m_dir;
+    size_t m_logKeepsLines = kLogKeepsLines;
     std::wstring m_log; // the log's text at the end of the job, one line per "\n"
     RecordedEvents m_events;
 };
 
-TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
+TEST_F(ProgressDlgTest, CompletedJobShowsItsRecentStepsAndEndsWithFinish)
 {
     const std::wstring folder = m_dir.MakeFolder(L"folder") + L"\\";
     const std::wstring file = m_dir.WriteFile(L"folder\\file.txt", std::string(100000, 'x'));
+    m_logKeepsLines = 4; // of five
     const INT_PTR result = RunJob(folder, 4, [&](HWND progress) {
         ASSERT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
+        // The report, saved where the user names it: the name's ending chooses the format.
+        PressButton(progress, IDC_SAVE_REPORT);
+        HWND save = WaitForWindow(L"Save As", ::GetCurrentProcessId());
+        ASSERT_TRUE(save);
+        ::SendMessageW(::GetDlgItem(save, cmb13), WM_SETTEXT, 0, reinterpret_cast<LPARAM>((m_dir / L"saved.json").c_str()));
+        PressButton(save, IDOK);
+        EXPECT_TRUE(WaitForClose(save));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_FILE_PROGRESS));
         EXPECT_EQ(100, ProgressPosition(progress, IDC_TOTAL_PROGRESS));
         EXPECT_EQ(ShortenPathForDisplay(60, folder), ItemText(progress, IDC_CURRENT_PATH));
@@ -189,12 +201,14 @@ TEST_F(ProgressDlgTest, CompletedJobShowsEveryStepAndEndsWithFinish)
     });
     EXPECT_EQ(IDCANCEL, result);
     EXPECT_FALSE(PathExists(folder));
-    const std::wstring expected = L"Starting to delete\nDeleting file " + ShortenPathForDisplay(0, file) + L"\nDeleting folder "
+    const std::wstring expected = L"Earlier lines were dropped: the log keeps every problem and the most recent other "
+                                  L"lines.\nDeleting file " + ShortenPathForDisplay(0, file) + L"\nDeleting folder "
                                   + ShortenPathForDisplay(0, folder) + L"\nFolder " + ShortenPathForDisplay(0, folder)
                                   + L" deleted\nDeleting completed\n";
     EXPECT_EQ(expected, m_log);
     EXPECT_EQ(0u, StoredCloseAfter());
     EXPECT_EQ(OneItemEvents(L"4", L"completed", L"100000"), m_events.events);
+    EXPECT_NE(std::string::npos, ReadWholeFile(m_dir / L"saved.json").find("\"result\": \"completed\""));
 }
 
 TEST_F(ProgressDlgTest, UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStillAsked)
@@ -251,7 +265,7 @@ TEST_F(ProgressDlgTest, TerminateErasingStopsTheJob)
     ASSERT_NE(std::wstring::npos, canceling);
     EXPECT_NE(std::wstring::npos, Find(m_log, L"Deleting terminated", canceling));
     EXPECT_EQ("held", ReadWholeFile(file));
-    EXPECT_EQ(OneItemEvents(L"2", L"terminated", L"0"), m_events.events);
+    EXPECT_EQ(OneItemEvents(L"2", L"cancelled", L"0"), m_events.events);
 }
 
 TEST_F(ProgressDlgTest, EscOnThePromptAnswersNoAndTheFolderStaysWithoutAQuestion)

@@ -23,7 +23,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
     ::GetWindowThreadProcessId(window, &owner);
     if (window == search.except || !::IsWindowVisible(window) || (search.processId && owner != search.processId))
         return TRUE;
-    if (WindowTextOf(window) != *search.caption)
+    if (!search.caption->empty() && WindowTextOf(window) != *search.caption)
         return TRUE;
     search.found = window;
     return FALSE;

@@ -13,8 +13,8 @@ constexpr DWORD kGuiPatienceMs = 20000;
 // Polls until the condition holds; false when the time is up.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kGuiPatienceMs);
 
-// A visible top-level window with this caption, of the given process (0: any), other than
-// `except`; null when none appears in time.
+// A visible top-level window with this caption (empty: any), of the given process (0: any),
+// other than `except`; null when none appears in time.
 HWND WaitForWindow(const std::wstring& caption, DWORD processId = 0, DWORD timeoutMs = kGuiPatienceMs,
                    HWND except = nullptr);
 bool WaitForClose(HWND window, DWORD timeoutMs = kGuiPatienceMs);

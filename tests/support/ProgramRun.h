@@ -11,9 +11,10 @@
 class ProgramRun {
 public:
     // Starts "<folder>\Morvane.exe" with these arguments (the program folder by default), in the
-    // given current directory (the test's own by default).
+    // given current directory (the test's own by default); with `output`, its standard output and
+    // error go to that file.
     explicit ProgramRun(const std::wstring& arguments, const std::wstring& programFolder = L"",
-                        const std::wstring& currentDirectory = L"");
+                        const std::wstring& currentDirectory = L"", const std::wstring& output = L"");
     // The run of a program that something else started (the shell, for one).
     explicit ProgramRun(DWORD processId);
     // Ends the program if it has not ended by itself within a few seconds.
@@ -26,6 +27,8 @@ public:
     // A visible top-level window of the program with this caption, other than `except`.
     HWND Window(const std::wstring& caption, HWND except = nullptr) const;
     bool HasEnded(DWORD timeoutMs = 20000) const;
+    // STILL_ACTIVE until the program has ended.
+    DWORD ExitCode() const;
 
 private:
     UniqueHandle m_process;

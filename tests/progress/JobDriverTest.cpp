@@ -1,0 +1,145 @@
+// The job driver without a window: the log it keeps, the outcome it makes of a job's notices, and
+// the report of a real job.
+
+#include "progress/JobDriver.h"
+#include "tests/support/HolderProcess.h"
+#include "tests/support/Links.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+class NoEvents : public EventWriter {
+public:
+    void Write(WORD, DWORD, const std::vector<std::wstring>&) override {}
+};
+
+// Keeps the log's text as a window would, and answers every question as told.
+class RecordedView : public JobView {
+public:
+    explicit RecordedView(bool skip = true) : m_skip(skip) {}
+    void AppendLogLine(bool, const std::wstring& text) override { log += text + L"\n"; }
+    void ReplaceLogText(size_t start, size_t length, const std::wstring& text) override
+    {
+        log.replace(start, length, text);
+    }
+    bool SkipAfter(const std::wstring&) override { return m_skip; }
+    int32_t AnswerHolder(HolderQuestion, const std::wstring&) override { return m_skip ? kAnswerSkip : kAnswerTerminate; }
+    void ShowFailure(const std::wstring&) override {}
+    void JobEnded(const JobSummary&) override {}
+
+    std::wstring log;
+
+private:
+    bool m_skip;
+};
+
+void Send(JobDriver& driver, int32_t type, const wchar_t* path = nullptr, int32_t code = 0)
+{
+    driver.HandleNotice({type, path, nullptr, 0, 0, code});
+}
+
+TEST(JobDriverTest, LogKeepsEveryProblemAndTheMostRecentOtherLines)
+{
+    JobSettings settings;
+    settings.targets = {L"C:\\d\\"};
+    settings.logKeepsLines = 2;
+    RecordedView view;
+    NoEvents events;
+    JobDriver driver(settings, view, events);
+    Send(driver, JobStarted);
+    for (const wchar_t* file : {L"C:\\d\\a", L"C:\\d\\b"}) {
+        Send(driver, FileStarted, file);
+        Send(driver, Problem, file, kProblemOpen);
+    }
+    Send(driver, FileStarted, L"C:\\d\\c");
+    Send(driver, JobCompleted);
+    EXPECT_EQ(L"Earlier lines were dropped: the log keeps every problem and the most recent other lines.\n"
+              L"Error opening C:\\d\\a\nError opening C:\\d\\b\nDeleting file C:\\d\\c\nDeleting completed\n",
+              view.log);
+}
+
+struct OutcomeCase {
+    const char* name;
+    int32_t problem; // 0: none
+    bool skip;       // the answer to the problem
+    bool cancelled;
+    int32_t end;
+    int exitCode;
+};
+
+const OutcomeCase kOutcomes[] = {
+    {"every item erased", 0, true, false, JobCompleted, kExitErased},
+    {"an item skipped", kProblemWrite, true, false, JobCompleted, kExitProblems},
+    {"a folder not removed", kProblemFolderNotRemovable, true, false, JobCompleted, kExitProblems},
+    {"stopped by the user's answer", kProblemWrite, false, false, JobTerminated, kExitCancelled},
+    {"cancelled", 0, true, true, JobTerminated, kExitCancelled},
+    {"stopped by the job itself", kProblemNoMemory, true, false, JobTerminated, kExitFailed},
+};
+
+TEST(JobDriverTest, OutcomeOfTheNoticesIsTheExitCode)
+{
+    for (const OutcomeCase& c : kOutcomes) {
+        SCOPED_TRACE(c.name);
+        JobSettings settings;
+        settings.targets = {L"C:\\d\\"};
+        RecordedView view(c.skip);
+        NoEvents events;
+        JobDriver driver(settings, view, events);
+        Send(driver, JobStarted);
+        if (c.problem)
+            Send(driver, Problem, L"C:\\d\\f", c.problem);
+        if (c.cancelled)
+            driver.Cancel() = kCancelRequested;
+        EXPECT_FALSE(driver.HasEnded());
+        Send(driver, c.end);
+        EXPECT_TRUE(driver.HasEnded());
+        EXPECT_EQ(c.exitCode, driver.ExitCode());
+    }
+}
+
+// The report's JSON with what differs from run to run masked: the folder, the times, the
+// computer, the user and the version.
+std::string Masked(std::string json, const std::wstring& folder)
+{
+    std::string escaped;
+    for (const wchar_t c : folder)
+        escaped += c == L'\\' ? std::string("\\\\") : std::string(1, static_cast<char>(c));
+    for (size_t at; (at = json.find(escaped)) != std::string::npos;)
+        json.replace(at, escaped.size(), "{dir}");
+    for (const char* key : {"\"version\": \"", "\"computer\": \"", "\"user\": \"", "\"local\": \"", "\"utc\": \""}) {
+        for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+            const size_t start = at + std::strlen(key);
+            json.replace(start, json.find('"', start) - start, "*");
+        }
+    }
+    return json;
+}
+
+TEST(JobDriverTest, ReportOfAJobWithOneSkippedFile)
+{
+    TempDir dir;
+    dir.MakeFolder(L"d");
+    const std::wstring held = dir.WriteFile(L"d\\held.txt", "held");
+    HolderProcess holder;
+    ASSERT_TRUE(holder.Start(L"open " + Quoted(held)));
+    JobSettings settings;
+    settings.targets = {dir.WriteFile(L"a.txt", "erased"), dir / L"d\\"};
+    settings.methodId = 4;
+    settings.reportFile = dir / L"report.json";
+    RecordedView view;
+    NoEvents events;
+    {
+        JobDriver driver(settings, view, events);
+        ASSERT_TRUE(driver.Start());
+        driver.Wait();
+        EXPECT_EQ(kExitProblems, driver.ExitCode());
+    }
+    EXPECT_EQ(ReadWholeFile(L"Z:" MORVANE_SOURCE_DIR "/tests/progress/golden/report-of-one-skip.json"),
+              Masked(ReadWholeFile(settings.reportFile), dir.Path()));
+}
+
+} // namespace
