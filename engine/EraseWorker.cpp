@@ -538,7 +538,6 @@ Outcome EraseWorker::RemoveFolder(const std::wstring& path, bool identified, con
 {
     SendNotice(m_notify, FolderStarted, path.c_str());
     ContentEnd content = {};
-    content.verified = m_verify;
     Outcome outcome = OverwriteFolderStreams(path, identified, listed, content);
     if (outcome.ended != Ended::Done) {
         Finished(path, ItemKind::Folder, OutcomeOfItem(outcome, ItemOutcome::Skipped), 0, outcome.problem);
@@ -576,6 +575,8 @@ Outcome EraseWorker::OverwriteFolderStreams(const std::wstring& path, bool ident
             return outcome;
     }
     m_counter.AddBytes(SizeOf(streams));
+    // A folder has content to verify only where it has streams.
+    content.verified = m_verify && !streams.empty();
     return OverwriteStreams(streams, content);
 }
 
