@@ -751,6 +751,19 @@ TEST_F(EraseWorkerTest, DriveRootIsEmptiedButNeverRemovedOrLookedUp)
     EXPECT_TRUE(holder.IsRunning());
 }
 
+TEST_F(EraseWorkerTest, DriveThatCannotBeReadIsAProblemNotEmptied)
+{
+    const wchar_t* drive = _wgetenv(L"MORVANE_GONE_DRIVE");
+    if (!drive)
+        GTEST_SKIP() << "no drive of the tests' own whose folder is gone: ./scripts/test.sh maps one";
+    const std::wstring root = L"\\\\?\\" + std::wstring(drive) + L"\\";
+    m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
+    RunJob(root);
+    EXPECT_EQ(std::vector<int32_t>{kProblemRootNotListed}, ProblemCodes());
+    EXPECT_EQ(std::vector<std::wstring>{root}, m_notices.PathsFinished(ItemKind::DriveRoot, ItemOutcome::Skipped));
+    EXPECT_EQ(1u, m_notices.OfType(ItemFinished).size());
+}
+
 // With the clock held still, every random chunk is known in advance.
 int64_t StillClock()
 {
