@@ -13,6 +13,9 @@ UniqueFile OpenAttributes(const wchar_t* path)
                                     nullptr));
 }
 
+constexpr int kReadBackTries = 5;
+constexpr DWORD kReadBackPauseMs = 100;
+
 bool SetBasicInfo(HANDLE file, FILE_BASIC_INFO info)
 {
     return ::SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
@@ -173,16 +176,24 @@ bool CEraserFileNTFS::Write(const void* buffer, DWORD count, DWORD* written)
     return ok;
 }
 
-// Opened again with the sharing of the first open, after it is closed: it shared nothing.
+// Opened again once the first handle, which shared nothing, is closed. Readers may share it: a
+// scanner that looks at every file written, once its writer closes it, would otherwise make the
+// read-back fail; for a while it is waited for.
 bool CEraserFileNTFS::StartReadBack()
 {
     FileIdentity identity;
     if (!Identity(identity))
         return false;
     m_file.Reset();
-    const DWORD share = m_sharing == kOpenBesideHolders ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-    m_file.Reset(::CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, share, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+    const DWORD share = m_sharing == kOpenBesideHolders ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    for (int tries = 0; tries < kReadBackTries; ++tries) {
+        if (tries > 0)
+            ::Sleep(kReadBackPauseMs);
+        m_file.Reset(::CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE, share, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+        if (m_file || ::GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+    }
     FileIdentity reopened;
     if (!m_file || !QueryFileIdentity(m_file.Get(), reopened) || !reopened.IsSameFile(identity)) {
         m_file.Reset();
