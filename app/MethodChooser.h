@@ -7,6 +7,12 @@
 // The method id of an entry of the method list; 1 for no entry (-1) and anything unknown.
 int EraseMethodIdFromIndex(int index);
 
+// "Verify the last pass" as stored, and the box that shows it.
+bool StoredVerifyLastPass();
+void ShowVerifyLastPass(CButton& box);
+// The box's state, stored; the setting it now is.
+bool StoreVerifyLastPass(const CButton& box);
+
 // Fills a method list in the list's order, by position, so that a sorted combo box keeps it.
 void InsertEraseMethods(CComboBox& list);
 
@@ -15,8 +21,10 @@ public:
     CMethodChooser();
 
     CComboBox m_cbMethod;
-    // The chosen method id; set only by OK.
+    CButton m_verifyBox;
+    // The chosen method id and whether the last pass is verified; set only by OK.
     int m_nMethod = 1;
+    bool m_verifyLastPass = true;
 
 protected:
     void DoDataExchange(CDataExchange* exchange) override;

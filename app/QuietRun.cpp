@@ -1,6 +1,7 @@
 #include "app/QuietRun.h"
 
 #include "app/EraseConfirmation.h"
+#include "app/MethodChooser.h"
 #include "app/TargetList.h"
 #include "engine/TargetPath.h"
 #include "progress/JobDriver.h"
@@ -191,6 +192,7 @@ int RunQuiet(const ProgramCommand& command, int savedMethodId, const std::wstrin
     }
     settings.methodId = command.methodId ? command.methodId : savedMethodId;
     settings.reportFolder = reportFolder;
+    settings.verifyLastPass = StoredVerifyLastPass();
     CQuietView view(console, command);
     ApplicationEventLog events;
     JobDriver driver(settings, view, events);

@@ -2,13 +2,14 @@
 
 #include "app/CommandLine.h"
 #include "app/EraseConfirmation.h"
+#include "app/FreeSpaceOffer.h"
 #include "app/MethodChooser.h"
 #include "app/QuietRun.h"
 #include "app/TargetList.h"
 #include "app/VantrelDlg.h"
 #include "progress/ProgressDlg.h"
 #include "progress/Settings.h"
-#include "wipe/WipeJob.h"
+#include "wipe/WipeFolder.h"
 
 #include <commctrl.h>
 
@@ -30,8 +31,10 @@ int ChooseMethodAndRun(const std::vector<std::wstring>& targets, const std::wstr
     progress.m_targets = targets;
     progress.m_wipeDrive = wipeDrive;
     progress.m_nMethodId = chooser.m_nMethod;
+    progress.m_verifyLastPass = chooser.m_verifyLastPass;
     progress.m_reportFile = reportFile;
     progress.DoModal();
+    OfferFreeSpaceWipes(nullptr, progress);
     return progress.ExitCode();
 }
 

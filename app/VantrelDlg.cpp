@@ -1,6 +1,7 @@
 #include "app/VantrelDlg.h"
 
 #include "app/EraseConfirmation.h"
+#include "app/FreeSpaceOffer.h"
 #include "app/MethodChooser.h"
 #include "engine/TargetPath.h"
 #include "framework/WinApp.h"
@@ -75,6 +76,7 @@ CVantrelDlg::CVantrelDlg(CWnd* parent)
 void CVantrelDlg::DoDataExchange(CDataExchange* exchange)
 {
     DDX_Control(exchange, IDC_METHOD, m_cbMethod);
+    DDX_Control(exchange, IDC_VERIFY, m_verifyBox);
     DDX_Control(exchange, IDC_TREE, m_tree);
     DDX_Control(exchange, IDC_HOME_PAGE, m_link);
     DDX_Control(exchange, IDC_BANNER, m_banner);
@@ -96,6 +98,7 @@ BOOL CVantrelDlg::OnInitDialog()
 
     InsertEraseMethods(m_cbMethod);
     m_cbMethod.SetCurSel(AfxGetApp()->GetProfileInt(kSettingsSection, kFileMethodEntry, 0));
+    ShowVerifyLastPass(m_verifyBox);
     m_tree.InitTree();
     TickKeepNoReports(m_hWnd, AfxGetApp()->GetProfileString(kSettingsSection, kReportFolderEntry, L"").empty());
 
@@ -118,6 +121,7 @@ bool CVantrelDlg::PreTranslateMessage(MSG* message)
 void CVantrelDlg::OnCancel()
 {
     AfxGetApp()->WriteProfileInt(kSettingsSection, kFileMethodEntry, m_cbMethod.GetCurSel());
+    StoreVerifyLastPass(m_verifyBox);
     CDialog::OnCancel();
 }
 
@@ -187,10 +191,7 @@ void CVantrelDlg::OnWipeFreeSpace()
     std::wstring root;
     if (!ConfirmWipe(m_hWnd, selected, root))
         return;
-    CProgressDlg progress(this);
-    progress.m_wipeDrive = root;
-    progress.m_nMethodId = EraseMethodIdFromIndex(m_cbMethod.GetCurSel());
-    progress.DoModal();
+    RunWipe(this, root, EraseMethodIdFromIndex(m_cbMethod.GetCurSel()), StoreVerifyLastPass(m_verifyBox));
 }
 
 void CVantrelDlg::OnSaveReportsInFolder()
@@ -220,7 +221,9 @@ void CVantrelDlg::RunErase(const std::vector<std::wstring>& confirmed)
     CProgressDlg progress(this);
     progress.m_targets = targets;
     progress.m_nMethodId = EraseMethodIdFromIndex(m_cbMethod.GetCurSel());
+    progress.m_verifyLastPass = StoreVerifyLastPass(m_verifyBox);
     progress.DoModal();
+    OfferFreeSpaceWipes(this, progress);
     m_tree.RefreshSelected();
 }
 

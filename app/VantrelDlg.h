@@ -44,6 +44,7 @@ private:
     CMyHyperLink m_link;
     CFileBrowserCtrl m_tree;
     CComboBox m_cbMethod;
+    CButton m_verifyBox;
     CBitmapPicture m_banner;
     CAboutBox m_aboutBox;
 };

@@ -20,6 +20,8 @@ struct EraseJob {
     CancelFlag* cancel;
     // Where the named streams of files come from; null for the file system's own.
     CFileStreams* streams = nullptr;
+    // Every file's and stream's last pass is read back past the cache and compared.
+    bool verifyLastPass = true;
 };
 
 // The worker thread's procedure; its argument is the EraseJob, alive until the job ends.

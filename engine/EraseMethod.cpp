@@ -62,6 +62,12 @@ std::unique_ptr<CEraseMethod> CreateEraseMethod(int methodId)
     }
 }
 
+bool CEraseMethod::WriteAll(const void* data, DWORD count)
+{
+    DWORD written = 0;
+    return m_context->file->Write(data, count, &written) && written == count;
+}
+
 Outcome CEraseMethod::Fail(int32_t code)
 {
     return OutcomeOfAnswer(SendProblem(m_context->notify, m_context->path, code), code);

@@ -7,6 +7,7 @@
 #include "engine/EraseRandom.h"
 #include "engine/EraserFile.h"
 #include "engine/Outcome.h"
+#include "engine/PassDigest.h"
 
 #include <windows.h>
 
@@ -28,13 +29,16 @@ struct EraseContext {
     CEraserFile* file;
     NoticeCallback notify;
     const wchar_t* path;  // copied into every notice
-    ULONGLONG fileSize;   // set by Erase before the first pass
+    ULONGLONG fileSize;   // set by Erase: what the passes overwrite, the slack included
     ULONGLONG totalSize;  // all files of the job, where it is known before the job
     ULONGLONG doneBefore; // files of the job already processed
     int32_t passCount;
     CancelFlag* cancel;
     // Where set, the job's size as counted so far, which takes the place of totalSize.
     const JobSize* jobSize = nullptr;
+    // Where set, what the last pass wrote is recorded here, to be read back.
+    PassDigest* lastPass = nullptr;
+    ULONGLONG dataSize = 0; // set by Erase: the file's data, without its slack
 };
 
 class CEraseMethod {
@@ -50,8 +54,9 @@ public:
 protected:
     static constexpr DWORD kChunkSize = 65536;
 
-    // The frame shared by all methods: size, empty file, first and last progress, the passes.
-    // Each pass ends done (the next one follows), skipped or stopped (the frame ends with it).
+    // The frame shared by all methods: size and slack, empty file, first and last progress, the
+    // passes, the last one recorded, and growth. Each pass ends done (the next one follows),
+    // skipped or stopped (the frame ends with it).
     template <class RunPass>
     Outcome RunFrame(EraseContext* context, int passes, RunPass runPass);
 
@@ -60,6 +65,8 @@ protected:
     template <class ChunkData>
     Outcome WritePass(int pass, ChunkData chunkData);
 
+    // All of `count` bytes at the file's position.
+    bool WriteAll(const void* data, DWORD count);
     // A failed file call: the user decides between skipping the file and stopping.
     Outcome Fail(int32_t code);
     // Working memory could not be had: reported, and the job stops.
@@ -81,20 +88,44 @@ template <class RunPass>
 Outcome CEraseMethod::RunFrame(EraseContext* context, int passes, RunPass runPass)
 {
     m_context = context;
+    CEraserFile& file = *context->file;
     ULONGLONG size = 0;
-    if (!context->file->GetSize(size))
+    if (!file.GetSize(size))
         return Fail(kProblemSeek);
     if (size == 0)
         return kStepDone;
+    context->dataSize = size;
+    if (!file.ReachClusterEnd(size))
+        return Fail(kProblemSeek);
     context->fileSize = size;
     m_lastPercent = 0;
     SendProgress(0, context->doneBefore);
+    int lastPassRuns = 0;
     for (int pass = 0; pass < passes; ++pass) {
-        const Outcome end = runPass(pass);
+        const bool last = pass == passes - 1;
+        if (last && context->lastPass && !context->lastPass->Start())
+            return Fail(kProblemVerifyFailed);
+        file.RecordWrites(last ? context->lastPass : nullptr);
+        // Each pass is on the disk before the next begins, and before the last is read back.
+        Outcome end = runPass(pass);
+        if (end.ended == Ended::Done && !file.Flush())
+            end = Fail(kProblemWrite);
+        file.RecordWrites(nullptr);
         if (end.ended != Ended::Done)
             return end;
+        // A holder freed beside the job may still write: the next pass covers the new end, and
+        // a last pass it outgrew runs again, once.
+        if (!file.ReachClusterEnd(size))
+            return Fail(kProblemSeek);
+        if (size > context->fileSize) {
+            context->fileSize = size;
+            if (last && ++lastPassRuns > 1)
+                return Fail(kProblemFileGrew);
+            if (last)
+                --pass;
+        }
     }
-    SendProgress(100, context->doneBefore + size);
+    SendProgress(100, context->doneBefore + context->dataSize);
     return kStepDone;
 }
 
@@ -106,8 +137,7 @@ Outcome CEraseMethod::WritePass(int pass, ChunkData chunkData)
     const ULONGLONG size = m_context->fileSize;
     for (ULONGLONG written = 0; written < size;) {
         const DWORD count = size - written < kChunkSize ? static_cast<DWORD>(size - written) : kChunkSize;
-        DWORD done = 0;
-        if (!m_context->file->Write(chunkData(written, count), count, &done))
+        if (!WriteAll(chunkData(written, count), count))
             return Fail(kProblemWrite);
         if (StopRequested(m_context->cancel))
             return kStepCancelled;

@@ -26,12 +26,6 @@ int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path)
     return SendNotice(notify, EraseNotice{type, path, nullptr, 0, 0, 0});
 }
 
-int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path, const wchar_t* owner,
-                   int32_t filePercent, int32_t totalPercent, int32_t code)
-{
-    return SendNotice(notify, EraseNotice{type, path, owner, filePercent, totalPercent, code});
-}
-
 int32_t SendProblem(NoticeCallback notify, const wchar_t* path, int32_t code)
 {
     return SendProblem(notify, path, nullptr, code);

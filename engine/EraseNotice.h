@@ -72,9 +72,10 @@ struct EraseNotice {
     int32_t filePercent;    // Progress only
     int32_t totalPercent;   // Progress only; 0 while the job's size is being counted
     int32_t code;           // Problem: a ProblemCode; ItemFinished: the problem behind a
-                            // skip or a failed removal, else 0
+                            // skip or a failed removal, or one told on the way (a renaming
+                            // that stopped part-way), else 0; a wipe's notices: see WipeNotice.h
     ItemEnd item = {};      // ItemFinished only
-    JobCount count = {};    // Progress and Counted only
+    JobCount count = {};    // Progress and Counted only; a wipe's free space: see WipeNotice.h
 };
 
 // Called synchronously on the sender's thread; the result is read for Problem notices only.
@@ -110,6 +111,19 @@ enum ProblemCode : int32_t {
     // Held by a process Windows needs: neither unlocked nor ended; answered Skip or Terminate.
     kProblemFileHeldByWindows = 13895,
     kProblemFolderHeldByWindows = 13896,
+    // The named streams of a file or folder could not be listed: some may be left unwritten.
+    kProblemStreamsNotListed = 13897,
+    // A drive's root could not be listed (a drive removed, a disk unreadable): what is on it
+    // is unknown.
+    kProblemRootNotListed = 13898,
+    // Told, not asked (the path is the name reached): the renaming stopped there, as a file of
+    // the next name exists; the file is deleted under that name.
+    kProblemRenameStopped = 13899,
+    // The last pass read back past the cache differs from what was written, or could not be read.
+    kProblemVerifyFailed = 13901,
+    // The file kept growing while it was overwritten (another process writes to it): its new
+    // end may hold data no pass reached.
+    kProblemFileGrew = 13902,
 };
 
 // Sends one notice. The path is copied for the call and freed after it; when the copy
@@ -118,9 +132,6 @@ int32_t SendNotice(NoticeCallback notify, const EraseNotice& notice);
 // A notice of the job (JobStarted, JobCompleted, JobTerminated) or about an item (FileStarted,
 // FileOverwritten, FolderStarted), which carries its path only.
 int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path = nullptr);
-// The wipe's notices, which still carry their figures in the fields of the erase's.
-int32_t SendNotice(NoticeCallback notify, NoticeType type, const wchar_t* path, const wchar_t* owner,
-                   int32_t filePercent, int32_t totalPercent, int32_t code);
 
 // A problem with an item, and the user's answer; the owner names the process that holds it.
 int32_t SendProblem(NoticeCallback notify, const wchar_t* path, int32_t code);

@@ -48,7 +48,8 @@ bool DeleteHeld(HANDLE item)
 
 // Read-only belongs to the file, not to the name: a file that keeps its content under other
 // names gets it back once this name is gone.
-bool DeleteNameKeepingAttributes(HANDLE file, const std::wstring& path)
+template <class Remove>
+bool RemoveKeepingAttributes(HANDLE file, Remove remove)
 {
     FILE_BASIC_INFO before = {};
     const bool restore = ::GetFileInformationByHandleEx(file, FileBasicInfo, &before, sizeof(before))
@@ -58,14 +59,32 @@ bool DeleteNameKeepingAttributes(HANDLE file, const std::wstring& path)
         writable.FileAttributes = (before.FileAttributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
         ::SetFileInformationByHandle(file, FileBasicInfo, &writable, sizeof(writable));
     }
-    EraseWorker::ScrambleName(file, path);
-    const bool deleted = DeleteHeld(file);
+    const bool deleted = remove();
     if (restore) {
         FILE_BASIC_INFO back = {};
         back.FileAttributes = before.FileAttributes;
         ::SetFileInformationByHandle(file, FileBasicInfo, &back, sizeof(back));
     }
     return deleted;
+}
+
+// The path with every character of the last name but the dots turned into `letter`.
+std::wstring LetterName(const std::wstring& path, wchar_t letter)
+{
+    std::wstring name = path;
+    for (size_t i = path.find_last_of(L'\\') + 1; i < name.size(); ++i) {
+        if (name[i] != L'.')
+            name[i] = letter;
+    }
+    return name;
+}
+
+ULONGLONG SizeOf(const std::vector<NamedStream>& streams)
+{
+    ULONGLONG size = 0;
+    for (const NamedStream& stream : streams)
+        size += stream.size;
+    return size;
 }
 
 // An item opened to be removed, without following a link at its name.
@@ -103,7 +122,7 @@ ItemOutcome OutcomeOfItem(const Outcome& outcome, ItemOutcome skipped)
 EraseWorker::EraseWorker(const EraseJob& job)
     : m_targets(job.targets), m_notify(job.notify), m_cancel(job.cancel),
       m_streams(job.streams ? *job.streams : SystemFileStreams()), m_methodId(job.methodId),
-      m_method(CreateEraseMethod(job.methodId))
+      m_verify(job.verifyLastPass), m_method(CreateEraseMethod(job.methodId))
 {
 }
 
@@ -131,6 +150,7 @@ void EraseWorker::Run()
     m_context = {};
     m_context.cancel = m_cancel;
     m_context.jobSize = &m_counter;
+    m_context.lastPass = m_verify ? &m_lastPass : nullptr;
 
     Outcome outcome = kStepDone;
     for (const std::wstring& target : m_distinctTargets) {
@@ -293,6 +313,7 @@ Outcome EraseWorker::EraseFile(const FileItem& file, FolderState& folder)
     }
     Outcome outcome = OpenForErasing(eraser, file);
     if (outcome.ended != Ended::Done) {
+        eraser.RestoreAttributes();
         Finished(file.path, ItemKind::File, OutcomeOfItem(outcome, ItemOutcome::Skipped), file.size, outcome.problem);
         m_passed = before + file.size;
         return outcome;
@@ -338,14 +359,16 @@ Outcome EraseWorker::EraseNameOfSeveral(const FileItem& file)
     if (fate == ContentFate::Overwrite)
         outcome = OpenForErasing(eraser, file);
     if (outcome.ended != Ended::Done) {
+        eraser.RestoreAttributes();
         Finished(file.path, ItemKind::File, OutcomeOfItem(outcome, ItemOutcome::Skipped), file.size, outcome.problem);
     } else if (fate == ContentFate::Overwrite && eraser.Identity(identity) && (fate = FateOf(identity)) == ContentFate::Overwrite) {
         // The open handle has the last word on the names: a link made after they were counted
         // must not lose its content either.
         outcome = EraseOpened(eraser, file, identity);
     } else {
+        eraser.RestoreAttributes();
         eraser.Close();
-        outcome = RemoveName(file, identity, ItemKind::File, file.size, fate);
+        outcome = RemoveName(file, identity, ItemKind::File, file.size, fate, ContentEnd{});
     }
     m_passed = std::max(m_passed, before + file.size);
     return outcome;
@@ -365,30 +388,45 @@ Outcome EraseWorker::OpenForErasing(CEraserFileNTFS& file, const FileItem& item)
 // was opened with on some systems (Wine), which a folder swapped on the way may lead elsewhere.
 Outcome EraseWorker::EraseOpened(CEraserFileNTFS& file, const FileItem& item, const FileIdentity& identity)
 {
-    const std::vector<NamedStream> streams = m_streams.List(file.Handle(), item.path);
-    ULONGLONG size = item.size;
-    for (const NamedStream& stream : streams)
-        size += stream.size;
+    // Before the first pass: a rewrite of compressed or sparse data may land in other clusters.
+    ContentEnd content = {};
+    content.verified = m_verify;
+    content.mayRemainInFreeSpace = !file.ZeroOnDeallocation() && file.StoredOutOfPlace();
+    std::vector<NamedStream> streams;
+    Outcome outcome = ListStreams(file.Handle(), item.path, streams);
+    const ULONGLONG size = item.size + SizeOf(streams);
     m_counter.AddBytes(size - item.size);
     const ItemKind kind = streams.empty() ? ItemKind::File : ItemKind::FileWithStreams;
-    Outcome outcome = OverwriteContent(file, item.path, streams);
+    if (outcome.ended == Ended::Done)
+        outcome = RunMethod(file, item.path, content);
+    if (outcome.ended == Ended::Done)
+        outcome = OverwriteStreams(streams, content);
     if (outcome.ended != Ended::Done) {
         // A file cut short keeps its name and what was written so far; one skipped after a
         // failed write is not deleted as if it had been overwritten.
-        Finished(item.path, kind, OutcomeOfItem(outcome, ItemOutcome::Skipped), size, outcome.problem);
+        file.RestoreAttributes();
+        content.verified = false;
+        Finished(item.path, kind, OutcomeOfItem(outcome, ItemOutcome::Skipped), size, outcome.problem, content);
         return outcome;
     }
     if (identity.names > 1)
         m_overwritten.insert(identity);
     file.Close();
     SendNotice(m_notify, FileOverwritten, item.path.c_str());
-    return RemoveName(item, identity, kind, size, ContentFate::Overwrite);
+    return RemoveName(item, identity, kind, size, ContentFate::Overwrite, content);
 }
 
-// The main data, then every named stream, each with all of the method's passes.
-Outcome EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring& path, const std::vector<NamedStream>& streams)
+Outcome EraseWorker::ListStreams(HANDLE item, const std::wstring& path, std::vector<NamedStream>& streams)
 {
-    Outcome outcome = RunMethod(file, path);
+    return UntilResolved(path, false, [&](bool) {
+        return m_streams.List(item, path, streams) ? kAttemptDone : Failed(kProblemStreamsNotListed, ERROR_SUCCESS);
+    });
+}
+
+// Every named stream with all of the method's passes.
+Outcome EraseWorker::OverwriteStreams(const std::vector<NamedStream>& streams, ContentEnd& content)
+{
+    Outcome outcome = kStepDone;
     for (auto stream = streams.begin(); stream != streams.end() && outcome.ended == Ended::Done; ++stream) {
         std::unique_ptr<CEraserFile> streamFile;
         outcome = UntilResolved(stream->path, false, [&](bool) {
@@ -397,12 +435,14 @@ Outcome EraseWorker::OverwriteContent(CEraserFileNTFS& file, const std::wstring&
             return streamFile ? kAttemptDone : Failed(kProblemOpen, ERROR_SUCCESS);
         });
         if (outcome.ended == Ended::Done)
-            outcome = RunMethod(*streamFile, stream->path);
+            outcome = RunMethod(*streamFile, stream->path, content);
     }
     return outcome;
 }
 
-Outcome EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
+// The method's passes; then, where asked, the last one read back; then the file's own size
+// again, also where the job leaves the file.
+Outcome EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path, ContentEnd& content)
 {
     m_context.file = &file;
     m_context.notify = m_notify;
@@ -410,9 +450,16 @@ Outcome EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
     m_context.passCount = PassCountOfMethod(m_methodId);
     m_context.doneBefore = m_passed;
     m_context.fileSize = 0; // an empty file leaves it untouched: nothing counts for it
-    const Outcome outcome = m_method->Erase(&m_context);
+    m_context.dataSize = 0;
+    Outcome outcome = m_method->Erase(&m_context);
+    if (outcome.ended == Ended::Done && m_verify && m_context.fileSize > 0
+        && CompareReadBack(file, m_lastPass) != ReadBack::Matched)
+        outcome = OutcomeOfAnswer(SendProblem(m_notify, path.c_str(), kProblemVerifyFailed), kProblemVerifyFailed);
+    if (!file.RestoreSize() && outcome.ended == Ended::Done)
+        outcome = OutcomeOfAnswer(SendProblem(m_notify, path.c_str(), kProblemWrite), kProblemWrite);
     if (outcome.ended == Ended::Done)
-        m_passed += m_context.fileSize;
+        m_passed += m_context.dataSize;
+    content.verified = content.verified && outcome.ended == Ended::Done;
     return outcome;
 }
 
@@ -421,18 +468,26 @@ Outcome EraseWorker::RunMethod(CEraserFile& file, const std::wstring& path)
 // name it reached. A name gone no longer counts among the file's names, nor among the job's: the
 // names that stay outside are the file's names less those the job has yet to remove.
 Outcome EraseWorker::RemoveName(const FileItem& file, const FileIdentity& identity, ItemKind kind, ULONGLONG size,
-                                ContentFate fate)
+                                ContentFate fate, ContentEnd content)
 {
-    const Outcome outcome = UntilResolved(file.path, false, [&](bool) {
-        const UniqueFile name = OpenToRemove(file.path, FILE_WRITE_ATTRIBUTES);
+    // The name the file has reached, which later questions about it give.
+    std::wstring current = file.path;
+    bool scrambled = false;
+    const Outcome outcome = UntilResolved(current, false, [&](bool) {
+        const UniqueFile name = OpenToRemove(current, FILE_WRITE_ATTRIBUTES);
         if (!name)
             return Failed(kProblemDeleteFailed);
         if (!IsListedItem(name.Get(), identity.index != 0, identity, false))
             return Failed(kProblemDeleteFailed, kErrorNotSameObject);
-        if (fate != ContentFate::Overwrite)
-            return DeleteNameKeepingAttributes(name.Get(), file.path) ? kAttemptDone : Failed(kProblemDeleteFailed);
-        ScrambleName(name.Get(), file.path);
-        return DeleteHeld(name.Get()) ? kAttemptDone : Failed(kProblemDeleteFailed);
+        const auto scrambleAndDelete = [&] {
+            if (!scrambled)
+                current = Scramble(name.Get(), current, content);
+            scrambled = true;
+            return DeleteHeld(name.Get());
+        };
+        const bool deleted =
+            fate == ContentFate::Overwrite ? scrambleAndDelete() : RemoveKeepingAttributes(name.Get(), scrambleAndDelete);
+        return deleted ? kAttemptDone : Failed(kProblemDeleteFailed);
     });
     if (outcome.ended == Ended::Done && file.nameKnown) {
         const auto inJob = m_namesInJob.find(identity);
@@ -441,8 +496,19 @@ Outcome EraseWorker::RemoveName(const FileItem& file, const FileIdentity& identi
     }
     const ItemOutcome removed = fate == ContentFate::KeptForOutside ? ItemOutcome::NamesRemoved : ItemOutcome::Erased;
     Finished(file.path, kind, outcome.ended == Ended::Done ? removed : OutcomeOfItem(outcome, ItemOutcome::NotRemoved), size,
-             outcome.problem);
+             outcome.ended == Ended::Done ? content.told : outcome.problem, content);
     return outcome;
+}
+
+// A renaming that stops before the last name is told with the name it reached.
+std::wstring EraseWorker::Scramble(HANDLE file, const std::wstring& path, ContentEnd& content)
+{
+    const std::wstring reached = ScrambleName(file, path);
+    if (reached != LetterName(path, L'Z')) {
+        SendProblem(m_notify, reached.c_str(), kProblemRenameStopped);
+        content.told = kProblemRenameStopped;
+    }
+    return reached;
 }
 
 // The link itself, through a handle that shows it as a link: what it points to stays as it is.
@@ -471,7 +537,13 @@ Outcome EraseWorker::RemoveLink(const std::wstring& path, bool isFolder)
 Outcome EraseWorker::RemoveFolder(const std::wstring& path, bool identified, const FileIdentity& listed)
 {
     SendNotice(m_notify, FolderStarted, path.c_str());
-    const Outcome outcome = UntilResolved(path, true, [&](bool) {
+    ContentEnd content = {};
+    Outcome outcome = OverwriteFolderStreams(path, identified, listed, content);
+    if (outcome.ended != Ended::Done) {
+        Finished(path, ItemKind::Folder, OutcomeOfItem(outcome, ItemOutcome::Skipped), 0, outcome.problem);
+        return outcome;
+    }
+    outcome = UntilResolved(path, true, [&](bool) {
         const UniqueFile folder = OpenToRemove(path, 0);
         if (!folder)
             return Failed(kProblemFolderNotRemovable);
@@ -484,19 +556,54 @@ Outcome EraseWorker::RemoveFolder(const std::wstring& path, bool identified, con
         return Failed(error == ERROR_DIR_NOT_EMPTY ? kProblemFolderNotEmpty : kProblemFolderNotRemovable, error);
     });
     Finished(path, ItemKind::Folder, outcome.ended == Ended::Done ? ItemOutcome::Erased : OutcomeOfItem(outcome, ItemOutcome::NotRemoved),
-             0, outcome.problem);
+             0, outcome.problem, content);
     return outcome;
+}
+
+// A folder's own named streams go like a file's. One that cannot be opened as the folder listed
+// is left to the removal, which says so.
+Outcome EraseWorker::OverwriteFolderStreams(const std::wstring& path, bool identified, const FileIdentity& listed,
+                                            ContentEnd& content)
+{
+    std::vector<NamedStream> streams;
+    {
+        const UniqueFile folder = OpenToRemove(path, 0);
+        if (!folder || !IsListedItem(folder.Get(), identified, listed, true))
+            return kStepDone;
+        const Outcome outcome = ListStreams(folder.Get(), path.substr(0, path.size() - 1), streams);
+        if (outcome.ended != Ended::Done)
+            return outcome;
+    }
+    m_counter.AddBytes(SizeOf(streams));
+    // A folder has content to verify only where it has streams.
+    content.verified = m_verify && !streams.empty();
+    return OverwriteStreams(streams, content);
 }
 
 // A root can never be removed, and looking up who holds it would find the system's own handles
 // on the volume: it is only said to be empty once it is.
 Outcome EraseWorker::FinishRoot(const std::wstring& root)
 {
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(::FindFirstFileW((root + L"*").c_str(), &entry));
     bool empty = true;
-    for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
-        empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+    const Outcome outcome = ::UntilResolved(
+        m_notify, root,
+        [&](bool) {
+            WIN32_FIND_DATAW entry;
+            UniqueFindHandle find(::FindFirstFileW((root + L"*").c_str(), &entry));
+            // A root without even "." and ".." is an empty one of some file systems; any other
+            // failure leaves what is on it unknown.
+            if (!find && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+                return Failed(kProblemRootNotListed);
+            empty = true;
+            for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
+                empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+            return kAttemptDone;
+        },
+        [](int32_t&) { return false; });
+    if (outcome.ended != Ended::Done) {
+        Finished(root, ItemKind::DriveRoot, OutcomeOfItem(outcome, ItemOutcome::Skipped), 0, outcome.problem);
+        return outcome;
+    }
     Finished(root, ItemKind::DriveRoot, empty ? ItemOutcome::Erased : ItemOutcome::NotRemoved, 0,
              empty ? 0 : kProblemFolderNotEmpty);
     return kStepDone;
@@ -578,21 +685,18 @@ void EraseWorker::ReportCount()
     SendCounted(m_notify, count);
 }
 
-void EraseWorker::Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code)
+void EraseWorker::Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code,
+                           const ContentEnd& content)
 {
-    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size, false, false}, code);
+    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size, content.verified, content.mayRemainInFreeSpace},
+                     code);
 }
 
 std::wstring EraseWorker::ScrambleName(HANDLE file, const std::wstring& path)
 {
-    const size_t nameStart = path.find_last_of(L'\\') + 1; // 0 when there is no folder part
     std::wstring current = path;
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
-        std::wstring next = path;
-        for (size_t i = nameStart; i < next.size(); ++i) {
-            if (next[i] != L'.')
-                next[i] = letter;
-        }
+        const std::wstring next = LetterName(path, letter);
         // Never replaces: a file that already has the name stops the renaming instead.
         if (!RenameHeld(file, next))
             break;

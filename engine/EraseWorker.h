@@ -9,6 +9,7 @@
 #include "engine/FileIdentity.h"
 #include "engine/FileStreams.h"
 #include "engine/JobCounter.h"
+#include "engine/PassDigest.h"
 
 #include <map>
 #include <memory>
@@ -27,7 +28,7 @@ public:
 
     // Renames the file the handle holds (opened with delete access) 26 times: every character of
     // its name but the dots becomes A, then B, ... Z. Returns the name it ends under; a failed
-    // rename ends the renaming.
+    // rename ends the renaming there.
     static std::wstring ScrambleName(HANDLE file, const std::wstring& path);
 
 private:
@@ -54,6 +55,13 @@ private:
     struct FolderState {
         bool keeps = false; // something in it stays: it cannot be removed
         bool waits = false; // something in it waits for the end of the walk
+    };
+
+    // What became of an item's content, for its end-of-item notice; all false and 0 at first.
+    struct ContentEnd {
+        bool verified;
+        bool mayRemainInFreeSpace;
+        int32_t told; // a problem told on the way, which did not keep the item
     };
 
     // What erasing one name of a file does to the file's content.
@@ -89,10 +97,15 @@ private:
     Outcome EraseNameOfSeveral(const FileItem& file);
     Outcome OpenForErasing(CEraserFileNTFS& file, const FileItem& item);
     Outcome EraseOpened(CEraserFileNTFS& file, const FileItem& item, const FileIdentity& identity);
-    Outcome OverwriteContent(CEraserFileNTFS& file, const std::wstring& path, const std::vector<NamedStream>& streams);
-    Outcome RunMethod(CEraserFile& file, const std::wstring& path);
+    // The named streams of the file or folder open as `item`; a listing that fails is asked about.
+    Outcome ListStreams(HANDLE item, const std::wstring& path, std::vector<NamedStream>& streams);
+    Outcome OverwriteStreams(const std::vector<NamedStream>& streams, ContentEnd& content);
+    Outcome OverwriteFolderStreams(const std::wstring& path, bool identified, const FileIdentity& listed, ContentEnd& content);
+    Outcome RunMethod(CEraserFile& file, const std::wstring& path, ContentEnd& content);
     // `fate`: what became of the content, through this name (Overwrite) or apart from it.
-    Outcome RemoveName(const FileItem& file, const FileIdentity& identity, ItemKind kind, ULONGLONG size, ContentFate fate);
+    Outcome RemoveName(const FileItem& file, const FileIdentity& identity, ItemKind kind, ULONGLONG size, ContentFate fate,
+                       ContentEnd content);
+    std::wstring Scramble(HANDLE file, const std::wstring& path, ContentEnd& content);
     Outcome RemoveLink(const std::wstring& path, bool isFolder);
     Outcome RemoveFolder(const std::wstring& path, bool identified, const FileIdentity& listed);
     Outcome FinishRoot(const std::wstring& root);
@@ -107,7 +120,8 @@ private:
 
     // Tells the driver how far the count has come, now and then and once it ends.
     void ReportCount();
-    void Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code = 0);
+    void Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code = 0,
+                  const ContentEnd& content = ContentEnd{});
     bool StopRequested() const;
 
     const std::vector<std::wstring>& m_targets;
@@ -115,6 +129,9 @@ private:
     CancelFlag* m_cancel;
     CFileStreams& m_streams;
     int m_methodId;
+    // Whether the last pass of every file and stream is read back, and what it wrote.
+    bool m_verify;
+    PassDigest m_lastPass;
     std::unique_ptr<CEraseMethod> m_method;
     EraseContext m_context = {};
     // The items the job was given, each once however it was spelled; the count beside the job

@@ -9,30 +9,47 @@ namespace {
 constexpr size_t kFirstBufferBytes = 4096;
 constexpr size_t kLargestBufferBytes = 1 << 20;
 
+// The answers of a file system that keeps no streams (Wine's: invalid function), and of a file
+// that has none at all, not even its main one (a folder).
+bool KeepsNoStreams(DWORD error)
+{
+    return error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED
+           || error == ERROR_HANDLE_EOF;
+}
+
 class SystemStreams final : public CFileStreams {
 public:
-    std::vector<NamedStream> List(HANDLE file, const std::wstring& path) override
+    bool List(HANDLE file, const std::wstring& path, std::vector<NamedStream>& streams) override
     {
-        std::vector<NamedStream> streams;
-        // Asked of the open file: listing by name would open the file once more. Where the file
-        // system keeps no streams the query fails, and there are none.
+        streams.clear();
+        // Asked of the open file: listing by name would open the file once more.
         for (size_t bytes = kFirstBufferBytes; bytes <= kLargestBufferBytes; bytes *= 4) {
             std::vector<BYTE> buffer(bytes);
             if (::GetFileInformationByHandleEx(file, FileStreamInfo, buffer.data(), static_cast<DWORD>(bytes))) {
-                ParseStreamRecords(buffer.data(), bytes, path, streams);
-                break;
+                if (ParseStreamRecords(buffer.data(), bytes, path, streams))
+                    return true;
+                ::SetLastError(ERROR_INVALID_DATA);
+                return false;
             }
-            if (::GetLastError() != ERROR_MORE_DATA)
-                break;
+            const DWORD error = ::GetLastError();
+            if (KeepsNoStreams(error))
+                return true;
+            if (error != ERROR_MORE_DATA)
+                return false;
         }
-        return streams;
+        ::SetLastError(ERROR_MORE_DATA);
+        return false;
     }
 
     std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) override
     {
         auto file = std::make_unique<CEraserFileNTFS>();
         result = file->Open(stream.path.c_str(), kOpenAlone);
-        return result == kOpenOk ? std::move(file) : nullptr;
+        if (result != kOpenOk)
+            return nullptr;
+        // As for the file's main data; where refused, the file's own answer has told.
+        file->ZeroOnDeallocation();
+        return file;
     }
 };
 

@@ -17,9 +17,10 @@ struct NamedStream {
 
 class CFileStreams {
 public:
-    // Of the file open as `file`, found at `path`; empty where it has none, and where the file
-    // system knows no streams.
-    virtual std::vector<NamedStream> List(HANDLE file, const std::wstring& path) = 0;
+    // Of the file or folder open as `file`, found at `path` (a folder's without its final
+    // separator); none where the file system keeps no streams. False where they could not be
+    // listed, with the system's error set.
+    virtual bool List(HANDLE file, const std::wstring& path, std::vector<NamedStream>& streams) = 0;
     // The stream opened for overwriting; `result` says why there is none.
     virtual std::unique_ptr<CEraserFile> Open(const NamedStream& stream, OpenResult& result) = 0;
 

@@ -5,6 +5,7 @@
 #include "engine/EraseNotice.h"
 
 #include <cstdint>
+#include <string>
 
 enum class Ended : uint8_t {
     Done,    // the step did all it was for
@@ -39,9 +40,9 @@ constexpr Attempt kAttemptDone = {0, 0};
 // Tries the step until it is done, asking after each failure: Retry tries again, Skip and Stop
 // end it. `askHolder(answer)` is asked first where a holder may be the cause; false where it
 // found none, and the problem itself is asked. `attempt(besideHolders)`: whether a holder was
-// freed since the first try.
+// freed since the first try. The path is read at each question: a step may rename the item.
 template <class Try, class AskHolder>
-Outcome UntilResolved(NoticeCallback notify, const wchar_t* path, Try attempt, AskHolder askHolder)
+Outcome UntilResolved(NoticeCallback notify, const std::wstring& path, Try attempt, AskHolder askHolder)
 {
     bool besideHolders = false;
     for (;;) {
@@ -52,7 +53,7 @@ Outcome UntilResolved(NoticeCallback notify, const wchar_t* path, Try attempt, A
         if (IsHolderError(tried.error) && askHolder(answer)) {
             besideHolders |= answer == kAnswerRetry;
         } else {
-            answer = SendProblem(notify, path, tried.problem);
+            answer = SendProblem(notify, path.c_str(), tried.problem);
         }
         if (answer != kAnswerRetry)
             return OutcomeOfAnswer(answer, tried.problem);

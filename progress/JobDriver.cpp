@@ -3,6 +3,7 @@
 #include "engine/TargetPath.h"
 #include "progress/ShortenPathForDisplay.h"
 
+#include <algorithm>
 #include <cstdio>
 
 JobDriver* JobDriver::s_active = nullptr;
@@ -33,7 +34,7 @@ std::wstring SystemMessage(DWORD code)
     return text;
 }
 
-std::wstring WipePhaseText(int32_t phase, const std::wstring& drive)
+std::wstring WipePhaseText(WipePhase phase, const std::wstring& drive)
 {
     switch (phase) {
     case kPhaseClusters:
@@ -112,6 +113,14 @@ std::wstring ReasonOf(int32_t code, const std::wstring& holder)
         return L"it cannot be removed without touching what it points to";
     case kProblemNoMemory:
         return L"not enough memory";
+    case kProblemStreamsNotListed:
+        return L"its named streams could not be listed";
+    case kProblemRootNotListed:
+        return L"the drive could not be read";
+    case kProblemVerifyFailed:
+        return L"what was read back differs from what was written";
+    case kProblemFileGrew:
+        return L"another program kept writing to it";
     default:
         return SystemMessage(static_cast<DWORD>(code));
     }
@@ -121,6 +130,13 @@ bool IsFolderCode(int32_t code)
 {
     return code == kProblemFolderInUse || code == kProblemFolderInUseAgain || code == kProblemFolderStillInUse
            || code == kProblemFolderHeldByWindows;
+}
+
+// "E:\" for a path on a drive letter, in either form; empty for any other.
+std::wstring DriveOfPath(const std::wstring& path)
+{
+    const std::wstring plain = PlainPath(path);
+    return plain.size() >= 3 && plain[2] == L'\\' ? DriveRootOf(plain.substr(0, 2).c_str()) : std::wstring();
 }
 
 // A path's characters that would break a line of the log, where its positions are counted.
@@ -195,8 +211,8 @@ bool JobDriver::Start()
     head.TakeThisComputer();
     // Without its temporary files the job runs all the same; only its report is missing.
     m_report.Begin(head);
-    m_job = EraseJob{m_settings.targets, m_settings.methodId, OnNotice, &m_cancel};
-    m_wipeJob = WipeJob{m_settings.wipeDrive, m_settings.methodId, OnNotice, &m_cancel};
+    m_job = EraseJob{m_settings.targets, m_settings.methodId, OnNotice, &m_cancel, nullptr, m_settings.verifyLastPass};
+    m_wipeJob = WipeJob{m_settings.wipeDrive, m_settings.methodId, OnNotice, &m_cancel, m_settings.verifyLastPass, nullptr};
     m_worker.Reset(::CreateThread(nullptr, 0, IsWipe() ? RunWipeJob : RunEraseJob,
                                   IsWipe() ? static_cast<void*>(&m_wipeJob) : &m_job, 0, nullptr));
     if (m_worker)
@@ -227,16 +243,22 @@ int32_t JobDriver::HandleNotice(const EraseNotice& notice)
         Log(false, IsWipe() ? L"Starting to wipe the free space of " + m_settings.wipeDrive : L"Starting to delete");
         break;
     case WipePhaseStarted: {
-        const std::wstring text = WipePhaseText(notice.code, Shown(notice, 0));
+        const std::wstring text = WipePhaseText(PhaseOf(notice), Shown(notice, 0));
         Log(false, text);
         m_view.ShowCurrent(text);
         break;
     }
     case WipeFreeSpace:
-        if (notice.code == kFreeBeforeWipe)
+        if (MomentOf(notice) == kFreeBeforeWipe)
             m_freeBytes = FreeBytesOf(notice);
-        Log(false, (notice.code == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
+        Log(false, (MomentOf(notice) == kFreeBeforeWipe ? L"Free space of " : L"Free space after the wipe of ")
                        + Shown(notice, 0) + L": " + ByteSizeText(FreeBytesOf(notice)));
+        break;
+    case WipeIncomplete:
+        m_wipeIncomplete = true;
+        m_wipeFailure = std::to_wstring(FillFilesSkippedOf(notice)) + L" of the wipe's files were skipped: part of the "
+                        L"free space of " + Shown(notice, 0) + L" may still hold what it held";
+        Log(true, m_wipeFailure);
         break;
     case JobCompleted:
     case JobTerminated:
@@ -271,8 +293,9 @@ int32_t JobDriver::HandleNotice(const EraseNotice& notice)
 int32_t JobDriver::HandleProblem(const EraseNotice& notice)
 {
     const int32_t code = notice.code;
-    // The wipe's own problems; failed writes of its files are asked about as for erasing.
-    if (IsWipe() && code != kProblemSeek && code != kProblemWrite)
+    // The wipe's own problems; failed writes and read-backs of its files are asked about as for
+    // erasing.
+    if (IsWipe() && code != kProblemSeek && code != kProblemWrite && code != kProblemVerifyFailed)
         return HandleWipeProblem(notice);
     const bool folder = IsFolderCode(code);
     const std::wstring path = Shown(notice, 0);
@@ -301,6 +324,27 @@ int32_t JobDriver::HandleProblem(const EraseNotice& notice)
     case kProblemOpen:
         Log(true, L"Error opening " + path);
         return AskToSkip(L"Error opening " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemStreamsNotListed:
+        Log(true, L"Error listing the named streams of " + path);
+        return AskToSkip(L"Error listing the named streams of " + Shown(notice, 260) + L" do you want to skip it?",
+                         skippedLine);
+    case kProblemRootNotListed:
+        Log(true, L"Error reading drive " + path);
+        return AskToSkip(L"Error reading drive " + Shown(notice, 260) + L" do you want to skip it?",
+                         L"Drive " + path + L" is skipped");
+    case kProblemVerifyFailed:
+        Log(true, L"Verification failed for " + path + L": what was read back differs from what was written");
+        return AskToSkip(L"Verification failed for " + Shown(notice, 260) + L" do you want to skip this file?", skippedLine);
+    case kProblemFileGrew:
+        Log(true, L"File " + path + L" kept growing while it was overwritten");
+        return AskToSkip(L"File " + Shown(notice, 260) + L" kept growing while it was overwritten: another program "
+                             L"writes to it. Do you want to skip this file?",
+                         skippedLine);
+    case kProblemRenameStopped:
+        // Told only: the file is deleted under the name it reached.
+        Log(true, L"Renaming stopped at " + path + L": a file of the next name exists");
+        m_lastProblem.clear();
+        return kNoAnswer;
     case kProblemDeleteFailed:
         // Overwritten, but still there under a scrambled name: the user decides.
         Log(true, L"Error deleting " + path);
@@ -404,9 +448,13 @@ void JobDriver::FinishItem(const EraseNotice& notice)
         Log(false, L"Content of drive " + Shown(notice, 0) + L" deleted");
     else if (end.outcome == ItemOutcome::NamesRemoved)
         Log(false, L"Name " + Shown(notice, 0) + L" deleted; the file keeps its content under its other names");
-    if (end.mayRemainInFreeSpace)
+    if (end.mayRemainInFreeSpace) {
+        const std::wstring drive = DriveOfPath(notice.path ? notice.path : L"");
         Log(true, L"Earlier clusters of " + Shown(notice, 0) + L" may remain in the drive's free space: a free-space "
                   L"wipe of the drive removes them");
+        if (!drive.empty() && std::find(m_drivesToWipe.begin(), m_drivesToWipe.end(), drive) == m_drivesToWipe.end())
+            m_drivesToWipe.push_back(drive);
+    }
     ReportItem item;
     item.path = PlainPath(notice.path ? notice.path : L"");
     item.kind = kReportKinds[static_cast<int>(end.kind)];
@@ -450,13 +498,14 @@ void JobDriver::EndOfJob(bool completed)
         RecordItem(freeSpace);
     }
     m_view.ShowCount({0, 0, true});
-    const JobOutcome outcome = Outcome(completed);
+    // A wipe that ran to its end with files skipped is done, with problems.
+    const JobOutcome outcome = Outcome(completed || m_wipeIncomplete);
     m_report.End(outcome, ReportTime::Now());
     const std::wstring reportPath = WriteReports();
     WriteJobEnded(m_events,
                   {Kind(), ItemCount(), m_report.Totals().bytes, m_settings.methodId, outcome, reportPath});
     if (IsWipe())
-        Log(false, completed ? L"Wiping completed" : L"Wiping terminated");
+        Log(false, completed ? L"Wiping completed" : m_wipeIncomplete ? L"Wiping incomplete" : L"Wiping terminated");
     else
         Log(false, completed ? L"Deleting completed" : L"Deleting terminated");
     m_exitCode = ExitCodeOf(outcome);

@@ -11,6 +11,7 @@
 #include "report/ErasureReport.h"
 #include "win32/ScopedHandle.h"
 #include "wipe/WipeJob.h"
+#include "wipe/WipeNotice.h"
 
 #include <atomic>
 #include <deque>
@@ -33,6 +34,7 @@ struct JobSettings {
     std::vector<std::wstring> targets; // files, and folders ending with "\", erased in one job
     std::wstring wipeDrive;            // instead of targets: the drive ("E:\") whose free space is wiped
     int methodId = 1;
+    bool verifyLastPass = true; // every file's, stream's and fill file's last pass read back
     std::wstring reportFile;   // the report goes here, in the format its extension names
     std::wstring reportFolder; // every report is also saved here, as a page and as JSON
     size_t logKeepsLines = kLogKeepsLines;
@@ -95,6 +97,9 @@ public:
     // After the end, on one thread at a time: the report once more, in the format the file's
     // extension names.
     bool SaveReport(const std::wstring& path);
+    // After the end: the drives ("E:\") where earlier clusters of the job's files may remain in
+    // the free space, each once.
+    const std::vector<std::wstring>& DrivesToWipe() const { return m_drivesToWipe; }
 
     // The job's notice callback, on the worker thread.
     static int32_t OnNotice(EraseNotice* notice);
@@ -129,6 +134,9 @@ private:
     // What a wipe found to overwrite, and why it stopped.
     ULONGLONG m_freeBytes = 0;
     std::wstring m_wipeFailure;
+    // The wipe ran to its end with fill files skipped: part of the free space is unwritten.
+    bool m_wipeIncomplete = false;
+    std::vector<std::wstring> m_drivesToWipe;
     // Why the item at hand stays, as the last problem asked about it says: the answer to that
     // one decided its end.
     std::wstring m_lastProblem;

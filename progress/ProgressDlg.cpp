@@ -83,6 +83,7 @@ BOOL CProgressDlg::OnInitDialog()
     settings.targets = m_targets;
     settings.wipeDrive = m_wipeDrive;
     settings.methodId = m_nMethodId;
+    settings.verifyLastPass = m_verifyLastPass;
     settings.reportFile = m_reportFile;
     settings.reportFolder = AfxGetApp()->GetProfileString(kSettingsSection, kReportFolderEntry, L"");
     settings.logKeepsLines = m_logKeepsLines;

@@ -24,6 +24,8 @@ public:
     // Set instead of the targets for a wipe of this drive's free space ("E:\").
     std::wstring m_wipeDrive;
     int m_nMethodId = 1;
+    // Whether every last pass is read back and compared; set before DoModal.
+    bool m_verifyLastPass = true;
     // "/report FILE": where the report goes besides the folder of the settings; set before DoModal.
     std::wstring m_reportFile;
     // Where the job's start and end events go (the Application log); set before DoModal.
@@ -33,6 +35,8 @@ public:
 
     // After DoModal: as the program's exit code.
     int ExitCode() const { return m_driver ? m_driver->ExitCode() : kExitFailed; }
+    // After DoModal: the drives where earlier clusters of the job's files may remain.
+    std::vector<std::wstring> DrivesToWipe() const { return m_driver ? m_driver->DrivesToWipe() : std::vector<std::wstring>(); }
 
 protected:
     BOOL OnInitDialog() override;

@@ -141,8 +141,10 @@ ensure_wine_prefix() {
 
 # A drive of the tests' own, empty at every start, for the jobs that erase a whole drive, and
 # the same folder through another drive letter (Wine's drive for the whole file system). A
-# second drive letter for the Windows folder, as a user could map one.
+# second drive letter for the Windows folder, as a user could map one. A drive letter whose
+# folder is gone, as a drive removed while its letter stays.
 export MORVANE_TEST_DRIVE=R:
+export MORVANE_GONE_DRIVE=Q:
 export MORVANE_TEST_DRIVE_ALIAS="Z:$BUILD/test-drive"
 export MORVANE_WINDOWS_DRIVE=W:
 map_test_drive() {
@@ -150,6 +152,7 @@ map_test_drive() {
     mkdir -p "$BUILD/test-drive"
     ln -sfn "$BUILD/test-drive" "$WINEPREFIX/dosdevices/r:"
     ln -sfn ../drive_c/windows "$WINEPREFIX/dosdevices/w:"
+    ln -sfn "$BUILD/gone-drive" "$WINEPREFIX/dosdevices/q:"
 }
 
 # One server for the whole run, with the desktop and services started before any test, so

@@ -20,7 +20,7 @@ OpenResult CFillFile::Open(const wchar_t* path, OpenSharing)
     Close();
     if (!m_block.Data() && !m_block.Allocate(kBlockSize))
         return kOpenFailed;
-    m_file.Reset(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    m_file.Reset(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
     m_staged = 0;
     m_position = 0;
@@ -90,14 +90,30 @@ bool CFillFile::Flush()
     if (count == 0)
         return true;
     DWORD done = 0;
-    if (::WriteFile(m_file.Get(), m_block.Data(), count, &done, nullptr))
+    if (::WriteFile(m_file.Get(), m_block.Data(), count, &done, nullptr)) {
+        Landed(start, m_block.Data(), count);
         return true;
+    }
     const DWORD error = ::GetLastError();
     if (!IsOutOfRoom(error))
         return false;
     m_full = true;
     m_limit = start + done / kLargestSector * kLargestSector;
+    Landed(start, m_block.Data(), static_cast<DWORD>(m_limit - start));
     m_refusal = error;
+    return true;
+}
+
+bool CFillFile::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
+{
+    *read = 0;
+    // What the room that ran out kept from the file is not part of it.
+    const ULONGLONG end = Reached();
+    if (offset >= end)
+        return true;
+    if (!ReadFileAt(m_file.Get(), offset, buffer, count, read))
+        return false;
+    *read = static_cast<DWORD>(std::min<ULONGLONG>(*read, end - offset));
     return true;
 }
 

@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-class CFillFile final : public CEraserFile {
+class CFillFile : public CEraserFile {
 public:
     CFillFile() = default;
     CFillFile(const CFillFile&) = delete;
@@ -29,6 +29,10 @@ public:
     // Passes start at the beginning: no other position is supported.
     bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
     bool Write(const void* buffer, DWORD count, DWORD* written) override;
+    // Writes what is gathered; false where the disk refused it for another reason than room.
+    bool Flush() override;
+    bool StartReadBack() override { return Flush(); }
+    bool ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read) override;
     void Close() override;
 
     // How far the file was written before the file system had no more room for it.
@@ -37,8 +41,6 @@ public:
     DWORD Refusal() const { return m_refusal; }
 
 private:
-    bool Flush();
-
     UniqueFile m_file;
     VirtualBuffer m_block;
     size_t m_staged = 0;

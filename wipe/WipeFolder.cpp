@@ -1,6 +1,6 @@
 #include "wipe/WipeFolder.h"
 
-#include "wipe/WipeJob.h"
+#include "wipe/WipeNotice.h"
 
 #include <windows.h>
 
@@ -222,4 +222,26 @@ std::wstring WipeFolder::RecordFolderPath(const std::wstring& recordsPath, unsig
     for (; number > 0; number = (number - 1) / 2)
         below.insert(0, (number % 2 == 1 ? L"2" : L"3") + std::wstring(L"\\"));
     return recordsPath + below;
+}
+
+void RemoveWipeLeftoverAt(const std::wstring& root)
+{
+    WipeFolder folder;
+    if (folder.ClaimLeftover(root) == WipeFolder::Claim::Claimed)
+        folder.Remove();
+}
+
+void RemoveWipeLeftovers()
+{
+    // An empty removable drive must not ask for a disk.
+    DWORD previousMode = 0;
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode);
+    const DWORD drives = ::GetLogicalDrives();
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+        const std::wstring root = {letter, L':', L'\\'};
+        const UINT type = (drives >> (letter - L'A')) & 1 ? ::GetDriveTypeW(root.c_str()) : DRIVE_NO_ROOT_DIR;
+        if (type == DRIVE_FIXED || type == DRIVE_REMOVABLE)
+            RemoveWipeLeftoverAt(root);
+    }
+    ::SetThreadErrorMode(previousMode, nullptr);
 }

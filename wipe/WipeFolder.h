@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <string>
 
+// The wipe's own folder at a drive's root; a user's folder never has this name and the
+// marker inside with the marker's exact content.
+extern const wchar_t kWipeFolderName[];
+
 // The marker file in the wipe's folder and its exact content.
 extern const wchar_t kWipeMarkerName[];
 extern const char kWipeMarkerText[];
@@ -53,3 +57,9 @@ private:
 
 // The problem code for a system error met while making the wipe's folder or files.
 int32_t ProblemOfSystemError(DWORD error);
+
+// Removes the wipe's folder at the root ("E:\") when it is a leftover of an interrupted wipe.
+void RemoveWipeLeftoverAt(const std::wstring& root);
+// Removes what interrupted wipes left on the fixed and removable drives: only folders that are
+// unmistakably the wipe's and only what a wipe puts in them. Call at start-up.
+void RemoveWipeLeftovers();

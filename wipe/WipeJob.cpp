@@ -1,14 +1,6 @@
 #include "wipe/WipeJob.h"
 
-#include "wipe/WipeFolder.h"
-
 #include <cwctype>
-
-ULONGLONG FreeBytesOf(const EraseNotice& notice)
-{
-    return (static_cast<ULONGLONG>(static_cast<uint32_t>(notice.filePercent)) << 32)
-           | static_cast<uint32_t>(notice.totalPercent);
-}
 
 std::wstring DriveRootOf(const wchar_t* drive)
 {
@@ -25,26 +17,4 @@ bool QueryFreeBytes(const std::wstring& root, ULONGLONG& freeBytes)
         return false;
     freeBytes = free.QuadPart;
     return true;
-}
-
-void RemoveWipeLeftoverAt(const std::wstring& root)
-{
-    WipeFolder folder;
-    if (folder.ClaimLeftover(root) == WipeFolder::Claim::Claimed)
-        folder.Remove();
-}
-
-void RemoveWipeLeftovers()
-{
-    // An empty removable drive must not ask for a disk.
-    DWORD previousMode = 0;
-    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previousMode);
-    const DWORD drives = ::GetLogicalDrives();
-    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
-        const std::wstring root = {letter, L':', L'\\'};
-        const UINT type = (drives >> (letter - L'A')) & 1 ? ::GetDriveTypeW(root.c_str()) : DRIVE_NO_ROOT_DIR;
-        if (type == DRIVE_FIXED || type == DRIVE_REMOVABLE)
-            RemoveWipeLeftoverAt(root);
-    }
-    ::SetThreadErrorMode(previousMode, nullptr);
 }

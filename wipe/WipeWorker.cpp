@@ -44,15 +44,21 @@ DWORD MakeFillFile(CFillFile& file, const std::wstring& path, ULONGLONG& size, U
     return ERROR_SUCCESS;
 }
 
-bool CreateRecordFile(const std::wstring& path, const BYTE* content, DWORD size)
+// ERROR_SUCCESS, or the system's error.
+DWORD CreateRecordFile(const std::wstring& path, const BYTE* content, DWORD size)
 {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return false;
+        return ::GetLastError();
     // A record is taken once the file exists, whatever becomes of its content.
     DWORD written = 0;
     ::WriteFile(file.Get(), content, size, &written, nullptr);
-    return true;
+    return ERROR_SUCCESS;
+}
+
+DWORD CreateRecordFolder(const std::wstring& path)
+{
+    return ::CreateDirectoryW(path.c_str(), nullptr) ? ERROR_SUCCESS : ::GetLastError();
 }
 
 bool Truncate(HANDLE file)
@@ -65,7 +71,7 @@ bool Truncate(HANDLE file)
 
 WipeWorker::WipeWorker(const WipeJob& job)
     : m_drive(job.drive), m_notify(job.notify), m_cancel(job.cancel), m_methodId(WipeMethodOf(job.methodId)),
-      m_method(CreateEraseMethod(m_methodId))
+      m_verify(job.verifyLastPass), m_makeFillFile(job.makeFillFile), m_method(CreateEraseMethod(m_methodId))
 {
 }
 
@@ -74,38 +80,24 @@ bool WipeWorker::StopRequested() const
     return ::StopRequested(m_cancel);
 }
 
-void WipeWorker::SendProblem(int32_t code, const std::wstring& path)
-{
-    SendNotice(m_notify, Problem, path.c_str(), nullptr, 0, 0, code);
-}
-
-void WipeWorker::SendPhase(WipePhase phase)
-{
-    SendNotice(m_notify, static_cast<NoticeType>(WipePhaseStarted), m_root.c_str(), nullptr, 0, 0, phase);
-}
-
-void WipeWorker::SendFreeSpace(FreeSpaceMoment moment, ULONGLONG bytes)
-{
-    SendNotice(m_notify, static_cast<NoticeType>(WipeFreeSpace), m_root.c_str(), nullptr,
-               static_cast<int32_t>(bytes >> 32), static_cast<int32_t>(bytes & 0xFFFFFFFFu), moment);
-}
-
 void WipeWorker::Run()
 {
     SendNotice(m_notify, JobStarted);
-    const bool completed = Wipe();
-    SendNotice(m_notify, completed && !StopRequested() ? JobCompleted : JobTerminated);
+    const bool ranToEnd = Wipe() && !StopRequested();
+    if (ranToEnd && m_fillFilesSkipped > 0)
+        SendNotice(m_notify, WipeIncompleteNotice(m_root, m_fillFilesSkipped));
+    SendNotice(m_notify, ranToEnd && m_fillFilesSkipped == 0 ? JobCompleted : JobTerminated);
 }
 
 bool WipeWorker::Wipe()
 {
     m_root = DriveRootOf(m_drive.c_str());
     if (m_root.empty()) {
-        SendProblem(kProblemOpen, m_drive);
+        SendProblem(m_notify, m_drive.c_str(), kProblemOpen);
         return false;
     }
     if (!m_method) {
-        SendNotice(m_notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
+        SendNoMemory(m_notify);
         return false;
     }
     if (!CheckDrive())
@@ -113,7 +105,7 @@ bool WipeWorker::Wipe()
 
     WipeFolder folder;
     if (const int32_t problem = folder.Create(m_root)) {
-        SendProblem(problem, m_root + kWipeFolderName);
+        SendProblem(m_notify, (m_root + kWipeFolderName).c_str(), problem);
         return false;
     }
     m_context = {};
@@ -121,16 +113,17 @@ bool WipeWorker::Wipe()
     m_context.cancel = m_cancel;
     m_context.totalSize = m_freeBefore;
     m_context.passCount = PassCountOfMethod(m_methodId);
+    m_context.lastPass = m_verify ? &m_lastPass : nullptr;
     const bool filled = FillClusters(folder) && FillRecords(folder);
 
-    SendPhase(kPhaseRemoving);
+    SendNotice(m_notify, WipePhaseNotice(m_root, kPhaseRemoving));
     const std::wstring folderPath = folder.Path();
     const bool removed = folder.Remove();
     if (!removed)
-        SendProblem(kProblemNotRemoved, folderPath);
+        SendProblem(m_notify, folderPath.c_str(), kProblemNotRemoved);
     ULONGLONG freeAfter = 0;
     if (QueryFreeBytes(m_root, freeAfter))
-        SendFreeSpace(kFreeAfterWipe, freeAfter);
+        SendNotice(m_notify, WipeFreeSpaceNotice(m_root, kFreeAfterWipe, freeAfter));
     return filled && removed;
 }
 
@@ -140,19 +133,19 @@ bool WipeWorker::CheckDrive()
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
     if (!::GetDiskFreeSpaceExW(m_root.c_str(), &available, &total, &free)
         || !::GetDiskFreeSpaceW(m_root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) {
-        SendProblem(ProblemOfSystemError(::GetLastError()), m_root);
+        SendProblem(m_notify, m_root.c_str(), ProblemOfSystemError(::GetLastError()));
         return false;
     }
     m_freeBefore = free.QuadPart;
     m_clusterSize = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector;
-    SendFreeSpace(kFreeBeforeWipe, m_freeBefore);
+    SendNotice(m_notify, WipeFreeSpaceNotice(m_root, kFreeBeforeWipe, m_freeBefore));
     if (m_clusterSize == 0 || m_freeBefore < m_clusterSize) {
-        SendProblem(kProblemDriveFull, m_root);
+        SendProblem(m_notify, m_root.c_str(), kProblemDriveFull);
         return false;
     }
     // Less free for this user than for everyone: a quota would stop the fill half-way.
     if (available.QuadPart < free.QuadPart) {
-        SendProblem(kProblemQuota, m_root);
+        SendProblem(m_notify, m_root.c_str(), kProblemQuota);
         return false;
     }
     return true;
@@ -162,7 +155,7 @@ bool WipeWorker::CheckDrive()
 // refuses a size, half of it, down to one cluster, until no cluster is left.
 bool WipeWorker::FillClusters(const WipeFolder& folder)
 {
-    SendPhase(kPhaseClusters);
+    SendNotice(m_notify, WipePhaseNotice(m_root, kPhaseClusters));
     ULONGLONG size = kLargestFill;
     for (unsigned index = 1;; ++index) {
         if (StopRequested())
@@ -174,23 +167,22 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
             return true;
         size = std::min(size, free / m_clusterSize * m_clusterSize);
         const std::wstring path = folder.FillFilePath(index);
-        CFillFile file;
+        const std::unique_ptr<CFillFile> made = m_makeFillFile ? m_makeFillFile() : std::make_unique<CFillFile>();
+        CFillFile& file = *made;
         if (const DWORD error = MakeFillFile(file, path, size, m_clusterSize)) {
             if (IsDiskFull(error))
                 return true;
-            SendProblem(ProblemOfSystemError(error), path);
+            SendProblem(m_notify, path.c_str(), ProblemOfSystemError(error));
             return false;
         }
-        m_context.file = &file;
-        m_context.path = path.c_str();
-        m_context.fileSize = 0;
-        if (m_method->Erase(&m_context).ended == Ended::Stopped)
+        const Outcome filled = FillOne(file, path);
+        if (filled.ended == Ended::Stopped)
             return false;
+        m_fillFilesSkipped += filled.ended == Ended::Skipped;
         file.Close();
-        m_context.file = nullptr;
         m_context.doneBefore += file.Reached();
         if (file.Refusal() == kErrorQuotaExceeded) {
-            SendProblem(kProblemQuota, path);
+            SendProblem(m_notify, path.c_str(), kProblemQuota);
             return false;
         }
         if (file.Refusal() && file.Reached() == 0)
@@ -198,15 +190,28 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
     }
 }
 
+Outcome WipeWorker::FillOne(CFillFile& file, const std::wstring& path)
+{
+    m_context.file = &file;
+    m_context.path = path.c_str();
+    m_context.fileSize = 0;
+    m_context.dataSize = 0;
+    Outcome outcome = m_method->Erase(&m_context);
+    m_context.file = nullptr;
+    if (outcome.ended == Ended::Done && m_verify && CompareReadBack(file, m_lastPass) != ReadBack::Matched)
+        outcome = OutcomeOfAnswer(SendProblem(m_notify, path.c_str(), kProblemVerifyFailed), kProblemVerifyFailed);
+    return outcome;
+}
+
 // The records tree grows breadth first until no further file or folder can be made: then
 // every record the file system would hand out is taken, by a file holding content of the
 // method's random data or by a folder.
 bool WipeWorker::FillRecords(const WipeFolder& folder)
 {
-    SendPhase(kPhaseRecords);
+    SendNotice(m_notify, WipePhaseNotice(m_root, kPhaseRecords));
     std::unique_ptr<BYTE[]> content(new (std::nothrow) BYTE[kLargestRecordContent]);
     if (!content) {
-        SendNotice(m_notify, Problem, nullptr, nullptr, 0, 0, kProblemNoMemory);
+        SendNoMemory(m_notify);
         return false;
     }
     m_random.FillChunk(content.get(), kLargestRecordContent);
@@ -218,10 +223,20 @@ bool WipeWorker::FillRecords(const WipeFolder& folder)
         if (StopRequested())
             return false;
         const std::wstring path = WipeFolder::RecordFolderPath(records, number);
-        if ((number > 0 && !CreateRecordFile(path + L"0", content.get(), size))
-            || !CreateRecordFile(path + L"1", content.get(), size) || !::CreateDirectoryW((path + L"2").c_str(), nullptr)
-            || !::CreateDirectoryW((path + L"3").c_str(), nullptr))
+        DWORD error = number > 0 ? CreateRecordFile(path + L"0", content.get(), size) : ERROR_SUCCESS;
+        if (!error)
+            error = CreateRecordFile(path + L"1", content.get(), size);
+        if (!error)
+            error = CreateRecordFolder(path + L"2");
+        if (!error)
+            error = CreateRecordFolder(path + L"3");
+        // A full table ends the phase; anything else leaves free records untaken.
+        if (error && IsOutOfRoom(error))
             return true;
+        if (error) {
+            SendProblem(m_notify, path.c_str(), ProblemOfSystemError(error));
+            return false;
+        }
     }
 }
 
@@ -245,7 +260,8 @@ DWORD WipeWorker::ProbeRecordContent(const std::wstring& path, const BYTE* conte
     return ::WriteFile(file.Get(), content, fits, &written, nullptr) ? fits : 0;
 }
 
-// The wipe's folder is removed on the way out whatever ends the job.
+// Nothing leaves the thread: whatever ends the wipe, the worker's WipeFolder removes the
+// wipe's folder on its way out.
 DWORD WINAPI RunWipeJob(LPVOID job)
 {
     return RunJobThread<WipeWorker, WipeJob>(job);

@@ -75,8 +75,10 @@ TEST(KeyboardTest, TabVisitsEveryControlInOrderAndDistinctAccessKeysReachTheirCo
         std::vector<std::pair<wchar_t, int>> accessKeys;
     };
     const Window windows[] = {
-        {IDD_VANTREL_DIALOG, {IDC_TREE, IDC_METHOD, IDC_DELETE}, {{L'r', IDC_METHOD}, {L'd', IDC_DELETE}}},
-        {IDD_METHOD_CHOOSER, {IDC_METHOD, IDOK, IDCANCEL}, {{L'd', IDC_METHOD}}},
+        {IDD_VANTREL_DIALOG,
+         {IDC_TREE, IDC_METHOD, IDC_VERIFY, IDC_DELETE},
+         {{L'r', IDC_METHOD}, {L'v', IDC_VERIFY}, {L'd', IDC_DELETE}}},
+        {IDD_METHOD_CHOOSER, {IDC_METHOD, IDC_VERIFY, IDOK, IDCANCEL}, {{L'd', IDC_METHOD}, {L'v', IDC_VERIFY}}},
         // The log as it is while the details are shown.
         {IDD_PROGRESS,
          {IDC_CANCEL_FINISH, IDC_DETAILS, IDC_LOG, IDC_CLOSE_AFTER},

@@ -52,6 +52,13 @@ protected:
                                        std::wstring* log = nullptr, const wchar_t* progressCaption = L"Deleting ...",
                                        std::vector<std::wstring>* problems = nullptr)
     {
+        ConfirmAndChoose(program, methodIndex, offered);
+        FinishProgress(program, progressCaption, log, problems);
+        EXPECT_TRUE(program.HasEnded());
+    }
+
+    static void ConfirmAndChoose(ProgramRun& program, int methodIndex, int* offered = nullptr)
+    {
         HWND confirm = program.Window(L"Tarnwick");
         ASSERT_TRUE(confirm);
         PressButton(confirm, IDYES);
@@ -62,6 +69,12 @@ protected:
             *offered = static_cast<int>(::SendMessageW(list, CB_GETCURSEL, 0, 0));
         ::SendMessageW(list, CB_SETCURSEL, methodIndex, 0);
         PressButton(chooser, IDOK);
+    }
+
+    // Waits for the end of the job in the progress window and presses "Finish".
+    static void FinishProgress(ProgramRun& program, const wchar_t* progressCaption, std::wstring* log = nullptr,
+                               std::vector<std::wstring>* problems = nullptr)
+    {
         HWND progress = program.Window(progressCaption);
         ASSERT_TRUE(progress);
         ASSERT_TRUE(WaitUntil([&] {
@@ -76,7 +89,15 @@ protected:
         if (log)
             *log = ItemText(progress, IDC_LOG);
         PressButton(progress, IDC_CANCEL_FINISH);
-        EXPECT_TRUE(program.HasEnded());
+    }
+
+    // The root ("M:\") of the NTFS image tests/wipe/wipe-image.sh maps to a drive letter; empty
+    // where there is none.
+    static std::wstring ImageRoot()
+    {
+        const wchar_t* drive = _wgetenv(L"MORVANE_WIPE_DRIVE");
+        const std::wstring root = drive ? std::wstring(drive) + L"\\" : L"";
+        return drive && PathExists(root + L"morvane-wipe-test-image") ? root : L"";
     }
 
     TempDir m_dir;
@@ -553,10 +574,10 @@ TEST_F(ProgramTest, WholeDriveIsAskedForTwiceAndRunningWindowsIsRefused)
 // On the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter.
 TEST_F(ProgramTest, WipeFreeSpaceFromTheCommandLine)
 {
-    const wchar_t* drive = _wgetenv(L"MORVANE_WIPE_DRIVE");
-    const std::wstring root = drive ? std::wstring(drive) + L"\\" : L"";
-    if (!drive || !PathExists(root + L"morvane-wipe-test-image"))
+    const std::wstring root = ImageRoot();
+    if (root.empty())
         GTEST_SKIP() << "runs on the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter";
+    const std::wstring drive = root.substr(0, 2);
     ULARGE_INTEGER available, total, free;
     ASSERT_TRUE(::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &free));
     wchar_t size[32];
@@ -575,6 +596,30 @@ TEST_F(ProgramTest, WipeFreeSpaceFromTheCommandLine)
     ULARGE_INTEGER freeAfter;
     ASSERT_TRUE(::GetDiskFreeSpaceExW(root.c_str(), &available, &total, &freeAfter));
     EXPECT_EQ(free.QuadPart, freeAfter.QuadPart);
+}
+
+// A file the file system keeps compressed, where it would not zero the clusters it frees: the job
+// says so, then offers a wipe of the drive, which Yes runs.
+TEST_F(ProgramTest, ErasingACompressedFileOffersAWipeOfItsDrive)
+{
+    const std::wstring root = ImageRoot();
+    if (root.empty())
+        GTEST_SKIP() << "runs on the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter";
+    const std::wstring file = root + L"Packed\\offered.txt";
+    ASSERT_TRUE(PathExists(file));
+    ProgramRun program(L"\"" + file + L"\"");
+    std::wstring log;
+    ConfirmAndChoose(program, 3);
+    FinishProgress(program, L"Deleting ...", &log);
+    EXPECT_NE(std::wstring::npos, log.find(L"Earlier clusters of " + file + L" may remain")) << log;
+    HWND offer = program.Window(L"Tarnwick");
+    ASSERT_TRUE(offer);
+    EXPECT_NE(std::wstring::npos, MessageBoxText(offer).find(L"Wipe the free space of " + root + L" now?"));
+    PressButton(offer, IDYES);
+    FinishProgress(program, L"Wiping free space ...", &log);
+    EXPECT_NE(std::wstring::npos, log.find(L"Wiping completed")) << log;
+    EXPECT_TRUE(program.HasEnded());
+    EXPECT_FALSE(PathExists(file));
 }
 
 // Without it, a 32-bit program run by a standard user is virtualised: its writes under Program

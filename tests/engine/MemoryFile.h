@@ -1,5 +1,6 @@
 #pragma once
-// A file in memory that records every seek and write, and fails on request.
+// A file in memory that records every seek and write, and fails on request: its slack, a
+// write that writes less, a read-back that differs.
 
 #include "engine/EraserFile.h"
 
@@ -23,6 +24,9 @@ public:
 
     OpenResult Open(const wchar_t*, OpenSharing) override { return kOpenOk; }
     bool GetSize(ULONGLONG& size) override;
+    bool ReachClusterEnd(ULONGLONG& end) override;
+    bool RestoreSize() override;
+    bool ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read) override;
     bool Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin) override;
     bool Write(const void* buffer, DWORD count, DWORD* written) override;
     void Close() override {}
@@ -32,6 +36,11 @@ public:
     std::vector<SeekCall> seeks;
     std::vector<WriteCall> writes;
 
+    ULONGLONG allocation = 0; // the end of the last cluster, where beyond the content
+    ULONGLONG dataSize = 0;   // as the frame found it
+    ULONGLONG extendedTo = 0;
+    bool readBackDiffers = false;
+    size_t shortWriteAt = SIZE_MAX; // index of the write call that writes one byte less
     bool failSize = false;
     size_t failSeekAt = SIZE_MAX;  // index of the seek call that fails
     size_t failWriteAt = SIZE_MAX; // index of the write call that fails

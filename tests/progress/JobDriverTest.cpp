@@ -101,6 +101,40 @@ TEST(JobDriverTest, OutcomeOfTheNoticesIsTheExitCode)
     }
 }
 
+TEST(JobDriverTest, ShortfallsOfErasingAndWipingAreSaid)
+{
+    const std::wstring drive = L"E:\\";
+    const struct {
+        const char* name;
+        EraseNotice notice;
+        const wchar_t* line;
+        int exitCode;
+    } cases[] = {
+        {"a read-back that differs", {Problem, L"C:\\d\\f", nullptr, 0, 0, kProblemVerifyFailed},
+         L"Verification failed for C:\\d\\f: what was read back differs from what was written\n", kExitProblems},
+        {"a renaming stopped part-way, told only", {Problem, L"C:\\d\\B", nullptr, 0, 0, kProblemRenameStopped},
+         L"Renaming stopped at C:\\d\\B: a file of the next name exists\n", kExitErased},
+        {"a wipe that skipped a file", WipeIncompleteNotice(drive, 1), L"Wiping incomplete\n", kExitProblems},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool wipe = c.notice.type == WipeIncomplete;
+        JobSettings settings;
+        if (wipe)
+            settings.wipeDrive = drive;
+        else
+            settings.targets = {L"C:\\d\\"};
+        RecordedView view;
+        NoEvents events;
+        JobDriver driver(settings, view, events);
+        Send(driver, JobStarted);
+        driver.HandleNotice(c.notice);
+        Send(driver, wipe ? JobTerminated : JobCompleted);
+        EXPECT_NE(std::wstring::npos, view.log.find(c.line)) << ::testing::PrintToString(view.log);
+        EXPECT_EQ(c.exitCode, driver.ExitCode());
+    }
+}
+
 // The report's JSON with what differs from run to run masked: the folder, the times, the
 // computer, the user and the version.
 std::string Masked(std::string json, const std::wstring& folder)

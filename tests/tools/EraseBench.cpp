@@ -1,6 +1,7 @@
-// Times whole erase jobs: one large file per method, and a folder of many small files.
+// Times whole erase jobs: one large file per method, and a folder of many small files, each
+// without and with the last pass read back.
 //   EraseBench <folder> <size in MiB>
-// Prints one line per run: "RESULT <name> <seconds> <bytes written>".
+// Prints one line per run: "RESULT <name> <seconds> <bytes written> <seconds verified>".
 
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
@@ -36,10 +37,10 @@ bool MakeFile(const std::wstring& path, ULONGLONG size)
     return true;
 }
 
-double TimeJob(const std::wstring& target, int methodId)
+double TimeJob(const std::wstring& target, int methodId, bool verify)
 {
     CancelFlag cancel{kCancelNone};
-    EraseJob job = {{target}, methodId, CountProblems, &cancel};
+    EraseJob job = {{target}, methodId, CountProblems, &cancel, nullptr, verify};
     LARGE_INTEGER frequency, start, stop;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
@@ -62,23 +63,31 @@ int wmain(int argc, wchar_t** argv)
     const struct {
         const char* name;
         int methodId;
-    } runs[] = {{"random-1-pass", 4}, {"dod-3-pass", 3}, {"gutmann-35-pass", 1}};
+    } runs[] = {{"random-1-pass", 4}, {"first-last-2KB", 5}, {"dod-3-pass", 3},
+                {"dod-7-pass", 2},    {"schneier-7-pass", 6}, {"gutmann-35-pass", 1}};
     for (const auto& run : runs) {
-        const std::wstring file = folder + L"\\bench.bin";
-        if (!MakeFile(file, size)) {
-            std::printf("cannot make the test file\n");
-            return 1;
+        double seconds[2];
+        for (const bool verify : {false, true}) {
+            const std::wstring file = folder + L"\\bench.bin";
+            if (!MakeFile(file, size)) {
+                std::printf("cannot make the test file\n");
+                return 1;
+            }
+            seconds[verify] = TimeJob(file, run.methodId, verify);
         }
-        const double seconds = TimeJob(file, run.methodId);
-        std::printf("RESULT %s %.3f %llu\n", run.name, seconds,
-                    static_cast<unsigned long long>(size * PassCountOfMethod(run.methodId)));
+        std::printf("RESULT %s %.3f %llu %.3f\n", run.name, seconds[0],
+                    static_cast<unsigned long long>(size * PassCountOfMethod(run.methodId)), seconds[1]);
         std::fflush(stdout);
     }
 
     const std::wstring many = folder + L"\\many\\";
-    ::CreateDirectoryW(many.c_str(), nullptr);
-    for (int i = 0; i < 2000; ++i)
-        MakeFile(many + L"file" + std::to_wstring(i) + L".txt", 1024);
-    std::printf("RESULT folder-of-2000-files %.3f %llu\n", TimeJob(many, 4), 2000ull * 1024);
+    double seconds[2];
+    for (const bool verify : {false, true}) {
+        ::CreateDirectoryW(many.c_str(), nullptr);
+        for (int i = 0; i < 2000; ++i)
+            MakeFile(many + L"file" + std::to_wstring(i) + L".txt", 1024);
+        seconds[verify] = TimeJob(many, 4, verify);
+    }
+    std::printf("RESULT folder-of-2000-files %.3f %llu %.3f\n", seconds[0], 2000ull * 1024, seconds[1]);
     return 0;
 }

@@ -4,6 +4,7 @@
 // Prints "RESULT wipe <seconds> <bytes of free space written>".
 
 #include "wipe/WipeJob.h"
+#include "wipe/WipeNotice.h"
 
 #include <windows.h>
 
@@ -18,7 +19,7 @@ bool g_problem = false;
 
 int32_t Record(EraseNotice* notice)
 {
-    if (notice->type == WipeFreeSpace && notice->code == kFreeBeforeWipe)
+    if (notice->type == WipeFreeSpace && MomentOf(*notice) == kFreeBeforeWipe)
         g_freeBefore = FreeBytesOf(*notice);
     if (notice->type == Problem) {
         std::printf("problem %d\n", notice->code);
@@ -37,7 +38,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     CancelFlag cancel{kCancelNone};
-    WipeJob job = {root, kRandomMethod, Record, &cancel};
+    WipeJob job = {root, kRandomMethod, Record, &cancel, true, nullptr};
     LARGE_INTEGER frequency, start, stop;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);

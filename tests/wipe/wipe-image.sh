@@ -79,5 +79,44 @@ mount_image
 stage 'ProgramTest.WipeFreeSpaceFromTheCommandLine' "$program_tests"
 unmount
 
+# A file written long and cut short keeps its old text in the rest of its last cluster; a file
+# in a compressed folder is rewritten by the file system wherever it likes. Once erased, neither
+# leaves its text, unless the job said the compressed one may have.
+mount_image -o compression
+mkdir "$mnt/Packed"
+python3 -c 'import os, sys; os.setxattr(sys.argv[1], "system.ntfs_attrib_be", (0x810).to_bytes(4, "big"))' "$mnt/Packed"
+repeat() { # text bytes file [random bytes between the copies]
+    python3 -c 'import os, sys
+t, n, r = sys.argv[1].encode(), int(sys.argv[2]), int(sys.argv[3])
+data = b"".join(t + os.urandom(r) for _ in range(n // (len(t) + r) + 1))
+sys.stdout.buffer.write(data[:n])' "$1" "$2" "${4:-0}" >"$3"
+}
+# Random bytes between the copies: compression cannot hide the text. The other file compresses
+# well, into fewer clusters than its size: a file the job must report.
+repeat ZQXK-PACKED- 200000 "$mnt/Packed/packed.txt" 100
+repeat ZQXK-OFFERED- 200000 "$mnt/Packed/offered.txt"
+# Three clusters of 4 KiB, cut inside the last one.
+repeat ZQXK-CUT-SHORT- 12288 "$mnt/cut short.txt"
+truncate -s 9000 "$mnt/cut short.txt"
+unmount
+left() { { grep -a -o "$1" "$image" || true; } | wc -l; }
+printf 'before the erase:      cut short %s, packed %s\n' "$(left ZQXK-CUT-SHORT-)" "$(left ZQXK-PACKED-)"
+[ "$(left ZQXK-CUT-SHORT-)" -gt 1 ] && [ "$(left ZQXK-PACKED-)" -gt 0 ] ||
+    { echo "FAILED: the image search does not find the files to erase" >&2; exit 1; }
+mount_image -o compression
+stage 'WipeImageEraseTest.*'
+reported=$(cat "$mnt/reported left in free space.txt" 2>/dev/null || true)
+unmount
+printf 'after the erase:       cut short %s, packed %s, reported as possibly left: [%s]\n' \
+    "$(left ZQXK-CUT-SHORT-)" "$(left ZQXK-PACKED-)" "$reported"
+[ "$(left ZQXK-CUT-SHORT-)" -eq 0 ] || { echo "FAILED: the erased file's slack keeps its old text" >&2; exit 1; }
+[ "$(left ZQXK-PACKED-)" -eq 0 ] || [ -n "$reported" ] ||
+    { echo "FAILED: the compressed file left its text and the job called it erased" >&2; exit 1; }
+
+# The program offers the wipe of the drive after the file it reports, and runs it.
+mount_image -o compression
+stage 'ProgramTest.ErasingACompressedFileOffersAWipeOfItsDrive' "$program_tests"
+unmount
+
 mount_image -o ro
 stage 'WipeImageReadOnlyTest.*'
