@@ -56,6 +56,9 @@ struct ItemEnd {
     // encrypted file whose freed clusters the file system would not zero. A free-space wipe of
     // the drive removes them.
     bool mayRemainInFreeSpace;
+    // A further name of a file whose content the job overwrote through another name: its size
+    // is that one content's, which the job's bytes count once, with the name it went through.
+    bool erasedWithAnotherName;
 };
 
 // What the count beside an erase job has found so far.

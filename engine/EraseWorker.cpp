@@ -495,6 +495,7 @@ Outcome EraseWorker::RemoveName(const FileItem& file, const FileIdentity& identi
             inJob->second.erase(file.name);
     }
     const ItemOutcome removed = fate == ContentFate::KeptForOutside ? ItemOutcome::NamesRemoved : ItemOutcome::Erased;
+    content.erasedWithAnotherName = fate == ContentFate::AlreadyErased;
     Finished(file.path, kind, outcome.ended == Ended::Done ? removed : OutcomeOfItem(outcome, ItemOutcome::NotRemoved), size,
              outcome.ended == Ended::Done ? content.told : outcome.problem, content);
     return outcome;
@@ -688,7 +689,8 @@ void EraseWorker::ReportCount()
 void EraseWorker::Finished(const std::wstring& path, ItemKind kind, ItemOutcome outcome, ULONGLONG size, int32_t code,
                            const ContentEnd& content)
 {
-    SendItemFinished(m_notify, path.c_str(), ItemEnd{kind, outcome, size, content.verified, content.mayRemainInFreeSpace},
+    SendItemFinished(m_notify, path.c_str(),
+                     ItemEnd{kind, outcome, size, content.verified, content.mayRemainInFreeSpace, content.erasedWithAnotherName},
                      code);
 }
 

@@ -62,6 +62,7 @@ private:
         bool verified;
         bool mayRemainInFreeSpace;
         int32_t told; // a problem told on the way, which did not keep the item
+        bool erasedWithAnotherName;
     };
 
     // What erasing one name of a file does to the file's content.

@@ -207,6 +207,7 @@ bool JobDriver::Start()
     ReportHead head;
     head.kind = Kind();
     head.methodId = m_settings.methodId;
+    head.verification = m_settings.verifyLastPass;
     head.started = ReportTime::Now();
     head.TakeThisComputer();
     // Without its temporary files the job runs all the same; only its report is missing.
@@ -462,6 +463,7 @@ void JobDriver::FinishItem(const EraseNotice& notice)
     item.result = kReportResults[static_cast<int>(end.outcome)];
     item.verified = end.verified;
     item.earlierClustersMayRemain = end.mayRemainInFreeSpace;
+    item.erasedWithAnotherName = end.erasedWithAnotherName;
     if (item.result == ReportItem::Result::Skipped || item.result == ReportItem::Result::NotRemoved)
         item.reason = m_lastProblem.empty() ? ReasonOf(notice.code, L"") : m_lastProblem;
     m_lastProblem.clear();

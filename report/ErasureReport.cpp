@@ -298,7 +298,7 @@ void ErasureReport::Add(const ReportItem& item)
 {
     ++m_totals.items;
     ++m_totals.byResult[static_cast<int>(item.result)];
-    if (item.result == ReportItem::Result::Erased)
+    if (item.result == ReportItem::Result::Erased && !item.erasedWithAnotherName)
         m_totals.bytes += item.size;
     m_totals.verified += item.verified ? 1 : 0;
     m_totals.earlierClustersMayRemain += item.earlierClustersMayRemain ? 1 : 0;

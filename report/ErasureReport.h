@@ -37,6 +37,8 @@ struct ReportItem {
     Result result = Result::Erased;
     bool verified = false;                 // the last pass was read back and matched
     bool earlierClustersMayRemain = false; // stored out of place: a free-space wipe removes them
+    // A further name of a file erased through another item: its size is counted with that one.
+    bool erasedWithAnotherName = false;
     std::wstring reason;                   // of a skip or of a failed removal
 };
 
@@ -67,7 +69,7 @@ struct ReportHead {
 
 struct ReportTotals {
     ULONGLONG items = 0;
-    ULONGLONG bytes = 0; // the sizes of the items erased
+    ULONGLONG bytes = 0; // the sizes of the items erased, each content once
     ULONGLONG byResult[ReportItem::kResultCount] = {};
     ULONGLONG verified = 0;
     ULONGLONG earlierClustersMayRemain = 0;

@@ -160,8 +160,11 @@ TEST(JobDriverTest, ReportOfAJobWithOneSkippedFile)
     const std::wstring held = dir.WriteFile(L"d\\held.txt", "held");
     HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"open " + Quoted(held)));
+    // Two names of one file: its two bytes count once.
+    const std::wstring pair = dir.WriteFile(L"pair.txt", "pp");
+    ASSERT_TRUE(::CreateHardLinkW((dir / L"pair2.txt").c_str(), pair.c_str(), nullptr));
     JobSettings settings;
-    settings.targets = {dir.WriteFile(L"a.txt", "erased"), dir / L"d\\"};
+    settings.targets = {dir.WriteFile(L"a.txt", "erased"), pair, dir / L"pair2.txt", dir / L"d\\"};
     settings.methodId = 4;
     settings.reportFile = dir / L"report.json";
     RecordedView view;
