@@ -73,9 +73,10 @@ bool DirectoryListing::Next(DirectoryEntry& entry)
         std::vector<BYTE> buffer(kBatchBytes);
         const FILE_INFO_BY_HANDLE_CLASS query = m_started ? FileIdBothDirectoryInfo : FileIdBothDirectoryRestartInfo;
         m_started = true;
-        if (!m_folder || !::GetFileInformationByHandleEx(m_folder.Get(), query, buffer.data(), kBatchBytes)
-            || !ParseDirectoryRecords(buffer.data(), kBatchBytes, m_batch)) {
+        const bool read = m_folder && ::GetFileInformationByHandleEx(m_folder.Get(), query, buffer.data(), kBatchBytes);
+        if (!read || !ParseDirectoryRecords(buffer.data(), kBatchBytes, m_batch)) {
             // The end, or a batch that cannot be read: either way the listing is over.
+            m_ended = m_folder && !read && ::GetLastError() == ERROR_NO_MORE_FILES;
             m_batch.clear();
             m_folder.Reset();
             return false;

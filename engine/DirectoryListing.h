@@ -43,8 +43,11 @@ public:
     bool Open(const std::wstring& folder);
     // The folder that is being listed: its volume's serial number and its file index.
     const FileIdentity& Identity() const { return m_folderIdentity; }
-    // The next entry in the file system's order; false after the last.
+    // The next entry in the file system's order; false after the last, or where a batch of
+    // entries could not be read.
     bool Next(DirectoryEntry& entry);
+    // Whether Next's false meant that every entry was read, not that the rest could not be.
+    bool Ended() const { return m_ended; }
 
 private:
     UniqueFile m_folder;
@@ -52,4 +55,5 @@ private:
     bool m_started = false;
     std::vector<DirectoryEntry> m_batch;
     size_t m_next = 0;
+    bool m_ended = false;
 };

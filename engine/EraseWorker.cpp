@@ -589,15 +589,15 @@ Outcome EraseWorker::FinishRoot(const std::wstring& root)
     const Outcome outcome = ::UntilResolved(
         m_notify, root,
         [&](bool) {
-            WIN32_FIND_DATAW entry;
-            UniqueFindHandle find(::FindFirstFileW((root + L"*").c_str(), &entry));
-            // A root without even "." and ".." is an empty one of some file systems; any other
-            // failure leaves what is on it unknown.
-            if (!find && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+            // Through a handle on the root itself, as every folder of the job is listed; a root
+            // that cannot be opened so leaves what is on it unknown.
+            DirectoryListing listing;
+            DirectoryEntry entry;
+            if (!listing.Open(root))
                 return Failed(kProblemRootNotListed);
-            empty = true;
-            for (bool more = find.IsValid(); more && empty; more = ::FindNextFileW(find.Get(), &entry) != FALSE)
-                empty = std::wcscmp(entry.cFileName, L".") == 0 || std::wcscmp(entry.cFileName, L"..") == 0;
+            empty = !listing.Next(entry);
+            if (empty && !listing.Ended())
+                return Failed(kProblemRootNotListed);
             return kAttemptDone;
         },
         [](int32_t&) { return false; });

@@ -2,6 +2,8 @@
 
 #include "wipe/WipeNotice.h"
 
+#include "engine/DirectoryListing.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -24,24 +26,17 @@ constexpr size_t kFillDigits = 8;
 // Far deeper than any records tree: 2^40 records need 40 levels.
 constexpr int kMaxRecordDepth = 64;
 
-struct Entry {
-    std::wstring name;
-    DWORD attributes;
-};
-
 // The whole listing first: removing entries while the listing runs is not defined everywhere.
-std::vector<Entry> ListFolder(const std::wstring& folder)
+// A folder that cannot be listed as itself (gone, or a link put in its place) has none.
+std::vector<DirectoryEntry> ListFolder(const std::wstring& folder)
 {
-    std::vector<Entry> entries;
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle find(::FindFirstFileW((folder + L"*").c_str(), &data));
-    if (!find)
-        return entries;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..")
-            entries.push_back({name, data.dwFileAttributes});
-    } while (::FindNextFileW(find.Get(), &data));
+    std::vector<DirectoryEntry> entries;
+    DirectoryListing listing;
+    DirectoryEntry entry;
+    if (listing.Open(folder)) {
+        while (listing.Next(entry))
+            entries.push_back(std::move(entry));
+    }
     return entries;
 }
 
@@ -50,7 +45,9 @@ bool IsFolder(DWORD attributes)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool IsLink(DWORD attributes)
+// Stricter than the erase's link rule: the wipe makes no reparse point of any kind, so an entry
+// that is one was put there by someone else and is never the wipe's to remove.
+bool IsReparsePoint(DWORD attributes)
 {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -68,10 +65,10 @@ bool RemoveRecordTree(const std::wstring& folder, int depth)
     if (depth > kMaxRecordDepth)
         return false;
     bool clean = true;
-    for (const Entry& entry : ListFolder(folder)) {
+    for (const DirectoryEntry& entry : ListFolder(folder)) {
         const std::wstring path = folder + entry.name;
         const wchar_t name = entry.name.size() == 1 ? entry.name[0] : L'\0';
-        if (IsLink(entry.attributes))
+        if (IsReparsePoint(entry.attributes))
             clean = false;
         else if (!IsFolder(entry.attributes) && (name == L'0' || name == L'1'))
             clean = ::DeleteFileW(path.c_str()) && clean;
@@ -87,9 +84,9 @@ bool RemoveRecordTree(const std::wstring& folder, int depth)
 bool RemoveOwnEntries(const std::wstring& folder)
 {
     bool clean = true;
-    for (const Entry& entry : ListFolder(folder)) {
+    for (const DirectoryEntry& entry : ListFolder(folder)) {
         const std::wstring path = folder + entry.name;
-        if (IsLink(entry.attributes))
+        if (IsReparsePoint(entry.attributes))
             clean = false;
         else if (!IsFolder(entry.attributes) && entry.name == kWipeMarkerName)
             continue;
@@ -107,7 +104,7 @@ bool HasMarkerContent(HANDLE marker)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(marker, &info) || IsFolder(info.dwFileAttributes)
-        || IsLink(info.dwFileAttributes) || info.nFileSizeHigh != 0 || info.nFileSizeLow != kMarkerSize)
+        || IsReparsePoint(info.dwFileAttributes) || info.nFileSizeHigh != 0 || info.nFileSizeLow != kMarkerSize)
         return false;
     char content[kMarkerSize];
     DWORD read = 0;
@@ -176,7 +173,7 @@ WipeFolder::Claim WipeFolder::ClaimLeftover(const std::wstring& root)
     // Without a final separator: with one, a link would answer for what it points to.
     const std::wstring folder = root + kWipeFolderName;
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes) || IsLink(attributes))
+    if (attributes == INVALID_FILE_ATTRIBUTES || !IsFolder(attributes) || IsReparsePoint(attributes))
         return Claim::NotOurs;
     UniqueFile marker(::CreateFileW((folder + L"\\" + kWipeMarkerName).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

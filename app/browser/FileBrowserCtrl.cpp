@@ -38,8 +38,9 @@ struct Listing {
 // The names in a directory, split into sub-folders and files, each in the file system's
 // order, in a single pass. Read through the long form, so that a folder deeper than MAX_PATH
 // lists its content too. Hidden, system and reparse-point entries are kept: the tree only
-// shows their names and follows a link only when the user expands it. A directory that cannot
-// be read has none.
+// shows their names and follows a link only when the user expands it, which is why this is not
+// the erase's listing: that one never lists through a link. A directory that cannot be read has
+// none.
 Listing ListEntries(const std::wstring& directory)
 {
     Listing listing;
