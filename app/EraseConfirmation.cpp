@@ -193,15 +193,17 @@ bool ReviewReportFile(const std::wstring& named, const std::vector<ExactTarget>&
         refusal = L"The report cannot be written to " + named + L": its folder does not exist, or it is a folder";
         return false;
     }
-    // The report and its folder placed among the targets, by the rules that find an item inside another.
-    std::vector<ExactTarget> placed = targets;
-    placed.push_back(folder);
+    // The report's folder, and the report where it exists already, each placed among the targets
+    // alone, by the rules that find an item inside another: placed together, the report would be
+    // found inside its own folder.
+    std::vector<ExactTarget> candidates = {folder};
     ExactTarget file;
     if (attributes != INVALID_FILE_ATTRIBUTES && ResolveTarget(path, file) == TargetCheck::Exact)
-        placed.push_back(file);
-    const std::vector<TargetPlace> places = PlaceTargets(placed, RunningSystemPlaces());
-    for (size_t i = targets.size(); i < places.size(); ++i) {
-        if (places[i].erasedWithAnother) {
+        candidates.push_back(file);
+    for (const ExactTarget& candidate : candidates) {
+        std::vector<ExactTarget> placed = targets;
+        placed.push_back(candidate);
+        if (PlaceTargets(placed, RunningSystemPlaces()).back().erasedWithAnother) {
             refusal = L"The report " + path + L" would be erased with the items named: write it somewhere else";
             return false;
         }
