@@ -164,8 +164,17 @@ start_wine() {
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     wineserver -p
-    "$WINE64" "$BUILD/x86_64/bin/WineKeepAlive.exe" </dev/null >/dev/null 2>&1 &
+    local ready="$BUILD/wine-desktop-ready"
+    rm -f "$ready"
+    "$WINE64" "$BUILD/x86_64/bin/WineKeepAlive.exe" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 &
     KEEPALIVE_PID=$!
+    # Under load the desktop can take a while; a test must not be the one that starts it.
+    local waited=0
+    while [ ! -f "$ready" ] && [ "$waited" -lt 600 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    [ -f "$ready" ] || log "Wine's desktop did not start within 60 s"
     "$WINE64" cmd /c exit >/dev/null 2>&1 </dev/null
 }
 
