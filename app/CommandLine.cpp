@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 
-#include "engine/EraseMethod.h"
-#include "progress/JobDriver.h"
+#include "engine/overwrite/EraseMethod.h"
+#include "progress/job/JobDriver.h"
 #include "report/ErasureReport.h"
 #include "win32/PathRules.h"
 

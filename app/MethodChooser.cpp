@@ -1,6 +1,6 @@
 #include "app/MethodChooser.h"
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "framework/WinApp.h"
 #include "progress/Settings.h"
 #include "resources/resource.h"

@@ -4,7 +4,7 @@
 #include "app/MethodChooser.h"
 #include "app/TargetList.h"
 #include "engine/TargetPath.h"
-#include "progress/JobDriver.h"
+#include "progress/job/JobDriver.h"
 
 #include <atomic>
 

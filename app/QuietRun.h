@@ -5,7 +5,7 @@
 // programs share go only with /wholedrive, locked items are skipped unless /unlock or /kill says
 // otherwise, and an item that fails is skipped. Started from a console, it prints one line per
 // item and a summary there; Ctrl+C and Ctrl+Break cancel the job at its next check point, as
-// Cancel does. What happened is the exit code (ExitCode, progress/JobDriver.h).
+// Cancel does. What happened is the exit code (ExitCode, progress/job/JobDriver.h).
 
 #include "app/CommandLine.h"
 

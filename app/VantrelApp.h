@@ -9,7 +9,7 @@ class CVantrelApp : public CWinApp {
 public:
     // Always FALSE: the program ends when its dialogs, or its quiet job, are done.
     BOOL InitInstance() override;
-    // What the run came to, as the exit codes of progress/JobDriver.h say; 0 after the main window.
+    // What the run came to, as the exit codes of progress/job/JobDriver.h say; 0 after the main window.
     int ExitInstance() override;
 
 private:

@@ -3,7 +3,7 @@
 
 #include "engine/CancelFlag.h"
 #include "engine/EraseNotice.h"
-#include "engine/FileStreams.h"
+#include "engine/overwrite/FileStreams.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 #include "engine/EraseWorker.h"
 
 #include "engine/DirectoryListing.h"
-#include "engine/EraserFileNTFS.h"
 #include "engine/JobThread.h"
 #include "engine/TargetPath.h"
 #include "engine/TreeWalk.h"
+#include "engine/overwrite/EraserFileNTFS.h"
 #include "locks/HandleOwner.h"
 #include "locks/UnlockActions.h"
 #include "win32/ScopedHandle.h"

@@ -5,11 +5,11 @@
 // job's names, and are decided then. A count of the job's size runs beside it.
 
 #include "engine/EraseJob.h"
-#include "engine/EraseMethod.h"
 #include "engine/FileIdentity.h"
-#include "engine/FileStreams.h"
 #include "engine/JobCounter.h"
 #include "engine/PassDigest.h"
+#include "engine/overwrite/EraseMethod.h"
+#include "engine/overwrite/FileStreams.h"
 
 #include <map>
 #include <memory>

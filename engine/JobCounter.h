@@ -3,7 +3,7 @@
 // job's targets, listed as the job's walk lists them and nothing more, so that the job's total
 // is known soon while the job itself starts at once. It sends no notices: the worker reads it.
 
-#include "engine/EraseMethod.h"
+#include "engine/JobSize.h"
 #include "win32/ScopedHandle.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "engine/PassDigest.h"
 
-#include "engine/EraserFile.h"
+#include "engine/overwrite/EraserFile.h"
 #include "win32/VirtualBuffer.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "eventlog/JobEvents.h"
 
 #include "EventMessages.h"
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
 namespace {
 

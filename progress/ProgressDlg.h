@@ -6,8 +6,8 @@
 #include "eventlog/JobEvents.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
-#include "progress/JobDriver.h"
 #include "progress/RichEditCtrlEx.h"
+#include "progress/job/JobDriver.h"
 
 #include <atomic>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "report/ErasureReport.h"
 
 #include "Version.h"
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "win32/PathRules.h"
 
 #define SECURITY_WIN32

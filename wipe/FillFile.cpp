@@ -15,7 +15,7 @@ bool IsOutOfRoom(DWORD error)
     return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == kErrorQuotaExceeded;
 }
 
-OpenResult CFillFile::Open(const wchar_t* path, OpenSharing)
+OpenResult FillFile::Open(const wchar_t* path, OpenSharing)
 {
     Close();
     if (!m_block.Data() && !m_block.Allocate(kBlockSize))
@@ -31,7 +31,7 @@ OpenResult CFillFile::Open(const wchar_t* path, OpenSharing)
     return m_file ? kOpenOk : kOpenFailed;
 }
 
-bool CFillFile::Reserve(ULONGLONG size)
+bool FillFile::Reserve(ULONGLONG size)
 {
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
@@ -41,13 +41,13 @@ bool CFillFile::Reserve(ULONGLONG size)
     return Seek(0, nullptr, FILE_BEGIN);
 }
 
-bool CFillFile::GetSize(ULONGLONG& size)
+bool FillFile::GetSize(ULONGLONG& size)
 {
     size = m_size;
     return m_file.IsValid();
 }
 
-bool CFillFile::Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin)
+bool FillFile::Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin)
 {
     if (distance != 0 || origin != FILE_BEGIN || !Flush())
         return false;
@@ -60,7 +60,7 @@ bool CFillFile::Seek(LONGLONG distance, ULONGLONG* newPosition, DWORD origin)
     return true;
 }
 
-bool CFillFile::Write(const void* buffer, DWORD count, DWORD* written)
+bool FillFile::Write(const void* buffer, DWORD count, DWORD* written)
 {
     const BYTE* data = static_cast<const BYTE*>(buffer);
     for (DWORD left = count; left > 0;) {
@@ -77,7 +77,7 @@ bool CFillFile::Write(const void* buffer, DWORD count, DWORD* written)
     return true;
 }
 
-bool CFillFile::Flush()
+bool FillFile::Flush()
 {
     if (m_staged == 0)
         return true;
@@ -104,7 +104,7 @@ bool CFillFile::Flush()
     return true;
 }
 
-bool CFillFile::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
+bool FillFile::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD* read)
 {
     *read = 0;
     // What the room that ran out kept from the file is not part of it.
@@ -117,7 +117,7 @@ bool CFillFile::ReadUncached(ULONGLONG offset, void* buffer, DWORD count, DWORD*
     return true;
 }
 
-void CFillFile::Close()
+void FillFile::Close()
 {
     if (m_file)
         Flush();

@@ -5,18 +5,18 @@
 // hand out clusters only as they are written), the rest of every pass is dropped: those
 // clusters never became the file's, and the file counts as filled as far as it got.
 
-#include "engine/EraserFile.h"
+#include "engine/overwrite/EraserFile.h"
 #include "win32/ScopedHandle.h"
 #include "win32/VirtualBuffer.h"
 
 #include <windows.h>
 
-class CFillFile : public CEraserFile {
+class FillFile : public CEraserFile {
 public:
-    CFillFile() = default;
-    CFillFile(const CFillFile&) = delete;
-    CFillFile& operator=(const CFillFile&) = delete;
-    ~CFillFile() { Close(); }
+    FillFile() = default;
+    FillFile(const FillFile&) = delete;
+    FillFile& operator=(const FillFile&) = delete;
+    ~FillFile() { Close(); }
 
     // Creates the file; it must not exist. No other process can hold a new file: it is always
     // opened alone.

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-class CFillFile;
+class FillFile;
 
 // "E:", "e:\" -> "E:\"; empty for anything that is not a drive letter's root.
 std::wstring DriveRootOf(const wchar_t* drive);
@@ -30,7 +30,7 @@ struct WipeJob {
     // Every fill file's last pass is read back past the cache and compared.
     bool verifyLastPass = true;
     // Where the fill files come from; empty for the file system's own. A seam for tests.
-    std::function<std::unique_ptr<CFillFile>()> makeFillFile;
+    std::function<std::unique_ptr<FillFile>()> makeFillFile;
 };
 
 // The worker thread's procedure; its argument is the WipeJob, alive until the job ends.

@@ -31,7 +31,7 @@ bool IsDiskFull(DWORD error)
 
 // Makes the fill file with the largest size up to size that the file system accepts; the
 // system's error when it accepts none.
-DWORD MakeFillFile(CFillFile& file, const std::wstring& path, ULONGLONG& size, ULONGLONG cluster)
+DWORD MakeFillFile(FillFile& file, const std::wstring& path, ULONGLONG& size, ULONGLONG cluster)
 {
     if (file.Open(path.c_str(), kOpenAlone) != kOpenOk)
         return ::GetLastError();
@@ -167,8 +167,8 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
             return true;
         size = std::min(size, free / m_clusterSize * m_clusterSize);
         const std::wstring path = folder.FillFilePath(index);
-        const std::unique_ptr<CFillFile> made = m_makeFillFile ? m_makeFillFile() : std::make_unique<CFillFile>();
-        CFillFile& file = *made;
+        const std::unique_ptr<FillFile> made = m_makeFillFile ? m_makeFillFile() : std::make_unique<FillFile>();
+        FillFile& file = *made;
         if (const DWORD error = MakeFillFile(file, path, size, m_clusterSize)) {
             if (IsDiskFull(error))
                 return true;
@@ -190,7 +190,7 @@ bool WipeWorker::FillClusters(const WipeFolder& folder)
     }
 }
 
-Outcome WipeWorker::FillOne(CFillFile& file, const std::wstring& path)
+Outcome WipeWorker::FillOne(FillFile& file, const std::wstring& path)
 {
     m_context.file = &file;
     m_context.path = path.c_str();

@@ -3,15 +3,15 @@
 // fills the free clusters, takes the free file-table records, removes all it made, and
 // reports every phase as a notice.
 
-#include "engine/EraseMethod.h"
 #include "engine/PassDigest.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "wipe/WipeFolder.h"
 #include "wipe/WipeJob.h"
 #include "wipe/WipeNotice.h"
 
 #include <memory>
 
-class CFillFile;
+class FillFile;
 #include <string>
 
 class WipeWorker {
@@ -27,7 +27,7 @@ private:
     bool FillClusters(const WipeFolder& folder);
     // The method's passes over one fill file, its last one read back where asked. Stopped ends
     // the wipe; Skipped leaves the file's clusters as they were.
-    Outcome FillOne(CFillFile& file, const std::wstring& path);
+    Outcome FillOne(FillFile& file, const std::wstring& path);
     bool FillRecords(const WipeFolder& folder);
     // Writes the first record file with as much content as stays inside its record; the
     // content's size, 0 when none does (a file system that keeps no content in its table).
@@ -41,7 +41,7 @@ private:
     bool m_verify;
     PassDigest m_lastPass;
     ULONGLONG m_fillFilesSkipped = 0;
-    std::function<std::unique_ptr<CFillFile>()> m_makeFillFile;
+    std::function<std::unique_ptr<FillFile>()> m_makeFillFile;
     std::unique_ptr<CEraseMethod> m_method;
     std::wstring m_root;
     ULONGLONG m_freeBefore = 0;

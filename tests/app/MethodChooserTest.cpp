@@ -1,7 +1,7 @@
 // The method chooser against the settings stored in the registry, driven like a user.
 
 #include "app/MethodChooser.h"
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "framework/WinApp.h"
 #include "progress/Settings.h"
 #include "resources/resource.h"

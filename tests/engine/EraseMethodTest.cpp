@@ -1,7 +1,7 @@
 // The bytes every method writes, pass by pass, on files of telling sizes, with the clock
 // held still; progress arithmetic, cancel and failures.
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
 

@@ -3,8 +3,8 @@
 
 #include "engine/DirectoryListing.h"
 #include "engine/EraseJob.h"
-#include "engine/EraseMethod.h"
 #include "engine/EraseWorker.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
 #include "tests/support/HolderProcess.h"

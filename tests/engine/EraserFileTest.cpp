@@ -1,6 +1,6 @@
 // Opening a real file for overwriting, against real holders.
 
-#include "engine/EraserFileNTFS.h"
+#include "engine/overwrite/EraserFileNTFS.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/TempDir.h"
 

@@ -2,7 +2,7 @@
 // A file in memory that records every seek and write, and fails on request: its slack, a
 // write that writes less, a read-back that differs.
 
-#include "engine/EraserFile.h"
+#include "engine/overwrite/EraserFile.h"
 
 #include <functional>
 #include <vector>

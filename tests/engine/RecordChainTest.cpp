@@ -1,6 +1,6 @@
 // The chains of records the file system fills, read from buffers built here, hostile ones too.
 
-#include "engine/FileStreams.h"
+#include "engine/overwrite/FileStreams.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The job driver without a window: the log it keeps, the outcome it makes of a job's notices, and
 // the report of a real job.
 
-#include "progress/JobDriver.h"
+#include "progress/job/JobDriver.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
 #include "tests/support/TempDir.h"

@@ -4,7 +4,7 @@
 // Prints one line per run: "RESULT <name> <seconds> <bytes written> <seconds verified>".
 
 #include "engine/EraseJob.h"
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>

@@ -213,7 +213,7 @@ protected:
             GTEST_SKIP() << "runs on the NTFS image that tests/wipe/wipe-image.sh maps to a drive letter";
     }
 
-    void RunWipe(std::function<std::unique_ptr<CFillFile>()> makeFillFile = nullptr)
+    void RunWipe(std::function<std::unique_ptr<FillFile>()> makeFillFile = nullptr)
     {
         WipeJob job = {m_root, kRandomMethod, NoticeRecorder::Callback, &m_cancel, true, makeFillFile};
         RunWipeJob(&job);
@@ -328,12 +328,12 @@ TEST_F(WipeImageTest, CancelHalfWayLeavesNothingOfTheWipe)
 }
 
 // A fill file whose first write fails.
-class FailingFillFile final : public CFillFile {
+class FailingFillFile final : public FillFile {
 public:
     bool Write(const void* buffer, DWORD count, DWORD* written) override
     {
         ::SetLastError(ERROR_IO_DEVICE);
-        return !std::exchange(m_fails, false) && CFillFile::Write(buffer, count, written);
+        return !std::exchange(m_fails, false) && FillFile::Write(buffer, count, written);
     }
 
 private:
@@ -345,8 +345,8 @@ TEST_F(WipeImageTest, SkippedFillFileLeavesTheWipeIncomplete)
     const ULONGLONG before = FreeBytes();
     m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     int made = 0;
-    RunWipe([&made]() -> std::unique_ptr<CFillFile> {
-        return ++made == 1 ? std::make_unique<FailingFillFile>() : std::make_unique<CFillFile>();
+    RunWipe([&made]() -> std::unique_ptr<FillFile> {
+        return ++made == 1 ? std::make_unique<FailingFillFile>() : std::make_unique<FillFile>();
     });
     // A file system that gave the skipped file its size without clusters (ntfs-3g) may have let
     // the next one outgrow the disk: its read-back tells.

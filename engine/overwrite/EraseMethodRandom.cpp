@@ -1,4 +1,4 @@
-#include "engine/EraseMethodRandom.h"
+#include "engine/overwrite/EraseMethodRandom.h"
 
 Outcome CEraseMethodRandom::Erase(EraseContext* context)
 {

@@ -1,4 +1,4 @@
-#include "progress/JobDriver.h"
+#include "progress/job/JobDriver.h"
 
 #include "engine/TargetPath.h"
 #include "progress/ShortenPathForDisplay.h"

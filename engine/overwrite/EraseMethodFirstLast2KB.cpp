@@ -1,4 +1,4 @@
-#include "engine/EraseMethodFirstLast2KB.h"
+#include "engine/overwrite/EraseMethodFirstLast2KB.h"
 
 namespace {
 constexpr DWORD kEnds = 4096;

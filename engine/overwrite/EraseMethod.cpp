@@ -1,10 +1,10 @@
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
-#include "engine/EraseMethodDOD.h"
-#include "engine/EraseMethodFirstLast2KB.h"
-#include "engine/EraseMethodGutmann.h"
-#include "engine/EraseMethodRandom.h"
-#include "engine/EraseMethodSchneier7Pass.h"
+#include "engine/overwrite/EraseMethodDOD.h"
+#include "engine/overwrite/EraseMethodFirstLast2KB.h"
+#include "engine/overwrite/EraseMethodGutmann.h"
+#include "engine/overwrite/EraseMethodRandom.h"
+#include "engine/overwrite/EraseMethodSchneier7Pass.h"
 
 #include <new>
 

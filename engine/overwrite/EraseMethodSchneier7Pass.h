@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
 // 0x00, then 0x01, then random data in every further pass.
 class CEraseMethodSchneier7Pass final : public CEraseMethod {

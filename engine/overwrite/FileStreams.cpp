@@ -1,7 +1,7 @@
-#include "engine/FileStreams.h"
+#include "engine/overwrite/FileStreams.h"
 
-#include "engine/EraserFileNTFS.h"
 #include "engine/RecordChain.h"
+#include "engine/overwrite/EraserFileNTFS.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ bool KeepsNoStreams(DWORD error)
            || error == ERROR_HANDLE_EOF;
 }
 
-class SystemStreams final : public CFileStreams {
+class CSystemStreams final : public CFileStreams {
 public:
     bool List(HANDLE file, const std::wstring& path, std::vector<NamedStream>& streams) override
     {
@@ -57,7 +57,7 @@ public:
 
 CFileStreams& SystemFileStreams()
 {
-    static SystemStreams streams;
+    static CSystemStreams streams;
     return streams;
 }
 

@@ -3,7 +3,7 @@
 // deleted, and so must be overwritten like the file. Behind a seam, so that the flow over the
 // streams can be tested where the file system has none.
 
-#include "engine/EraserFile.h"
+#include "engine/overwrite/EraserFile.h"
 
 #include <cstddef>
 #include <memory>

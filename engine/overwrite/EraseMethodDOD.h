@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
 // Both DoD variants, told apart by the pass count: seven steps X, ~X, random, random, Y, ~Y,
 // random; the three-pass variant runs the last three.

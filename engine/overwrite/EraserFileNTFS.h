@@ -1,8 +1,8 @@
 #pragma once
 // CEraserFile on the Win32 file calls.
 
-#include "engine/EraserFile.h"
 #include "engine/FileIdentity.h"
+#include "engine/overwrite/EraserFile.h"
 #include "win32/ScopedHandle.h"
 
 #include <string>

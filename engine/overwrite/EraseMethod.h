@@ -5,24 +5,16 @@
 #include "engine/CancelFlag.h"
 #include "engine/EraseNotice.h"
 #include "engine/EraseRandom.h"
-#include "engine/EraserFile.h"
+#include "engine/JobSize.h"
 #include "engine/Outcome.h"
 #include "engine/PassDigest.h"
+#include "engine/overwrite/EraserFile.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
 #include <new>
-
-// The size of a job that is counted while it runs; read on any thread.
-class JobSize {
-public:
-    virtual JobCount Current() const = 0;
-
-protected:
-    ~JobSize() = default;
-};
 
 // What a method works on; filled by the worker, one per job, reused for every file.
 struct EraseContext {

@@ -1,4 +1,4 @@
-#include "engine/EraseMethodDOD.h"
+#include "engine/overwrite/EraseMethodDOD.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "engine/EraseMethodGutmann.h"
+#include "engine/overwrite/EraseMethodGutmann.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
 // Every chunk of every pass is random data.
 class CEraseMethodRandom final : public CEraseMethod {

@@ -1,4 +1,4 @@
-#include "engine/EraseMethodSchneier7Pass.h"
+#include "engine/overwrite/EraseMethodSchneier7Pass.h"
 
 #include <cstring>
 

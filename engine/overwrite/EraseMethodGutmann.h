@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EraseMethod.h"
+#include "engine/overwrite/EraseMethod.h"
 
 // Gutmann's 35 passes: four random three-byte patterns, his 27 fixed patterns, four more
 // random ones. The random patterns are drawn anew for every file.

@@ -1,4 +1,4 @@
-#include "engine/EraserFileNTFS.h"
+#include "engine/overwrite/EraserFileNTFS.h"
 
 #include <winioctl.h>
 
