@@ -541,7 +541,10 @@ std::wstring JobDriver::WriteReports()
     if (error == ERROR_SUCCESS)
         error = WriteReportFile(m_report, name + L".json", ReportFormat::Json, CREATE_NEW);
     if (error != ERROR_SUCCESS) {
-        Log(true, L"The report could not be saved in " + m_settings.reportFolder + L": " + SystemMessage(error));
+        // Beyond the log: a quiet run prints no log, and reports its owner counts on are missing.
+        const std::wstring text = L"The report could not be saved in " + m_settings.reportFolder + L": " + SystemMessage(error);
+        Log(true, text);
+        m_view.ShowFailure(text);
         return written;
     }
     Log(false, L"Report saved as " + name + L".html and .json");

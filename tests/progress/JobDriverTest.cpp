@@ -28,10 +28,11 @@ public:
     }
     bool SkipAfter(const std::wstring&) override { return m_skip; }
     int32_t AnswerHolder(HolderQuestion, const std::wstring&) override { return m_skip ? kAnswerSkip : kAnswerTerminate; }
-    void ShowFailure(const std::wstring&) override {}
+    void ShowFailure(const std::wstring& text) override { failures += text + L"\n"; }
     void JobEnded(const JobSummary&) override {}
 
     std::wstring log;
+    std::wstring failures;
 
 private:
     bool m_skip;
@@ -167,6 +168,7 @@ TEST(JobDriverTest, ReportOfAJobWithOneSkippedFile)
     settings.targets = {dir.WriteFile(L"a.txt", "erased"), pair, dir / L"pair2.txt", dir / L"d\\"};
     settings.methodId = 4;
     settings.reportFile = dir / L"report.json";
+    settings.reportFolder = dir / L"gone"; // removed since it was chosen: told, the named report still written
     RecordedView view;
     NoEvents events;
     {
@@ -175,6 +177,7 @@ TEST(JobDriverTest, ReportOfAJobWithOneSkippedFile)
         driver.Wait();
         EXPECT_EQ(kExitProblems, driver.ExitCode());
     }
+    EXPECT_NE(std::wstring::npos, view.failures.find(L"The report could not be saved in " + dir / L"gone")) << view.failures;
     EXPECT_EQ(ReadWholeFile(L"Z:" MORVANE_SOURCE_DIR "/tests/progress/golden/report-of-one-skip.json"),
               Masked(ReadWholeFile(settings.reportFile), dir.Path()));
 }
