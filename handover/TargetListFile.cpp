@@ -1,5 +1,8 @@
 #include "handover/TargetListFile.h"
 
+#include <windows.h>
+
+#include <climits>
 #include <cstring>
 #include <cwctype>
 
@@ -13,14 +16,45 @@ std::wstring FormatTargetList(const std::vector<std::wstring>& paths)
     return text;
 }
 
+namespace {
+
+// UTF-16 where the bytes say so (its byte-order mark, or the zero bytes its Latin text is full of,
+// which UTF-8 text never holds); UTF-8 otherwise, as lists written by hand and by scripts are.
+// False where the bytes are neither.
+bool DecodeListText(const unsigned char* bytes, size_t size, std::wstring& text)
+{
+    if ((size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) || std::memchr(bytes, 0, size)) {
+        if (size % sizeof(wchar_t) != 0)
+            return false;
+        text.assign(size / sizeof(wchar_t), L'\0');
+        std::memcpy(&text[0], bytes, size);
+        return true;
+    }
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        bytes += 3;
+        size -= 3;
+    }
+    text.clear();
+    if (size == 0)
+        return true;
+    if (size > INT_MAX)
+        return false;
+    const char* utf8 = reinterpret_cast<const char*>(bytes);
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, static_cast<int>(size), nullptr, 0);
+    if (length <= 0)
+        return false;
+    text.assign(static_cast<size_t>(length), L'\0');
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, static_cast<int>(size), &text[0], length) == length;
+}
+
+} // namespace
+
 bool ParseTargetList(const void* data, size_t size, std::vector<std::wstring>& paths)
 {
     paths.clear();
-    if (size % sizeof(wchar_t) != 0)
+    std::wstring text;
+    if (!DecodeListText(static_cast<const unsigned char*>(data), size, text))
         return false;
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (size)
-        std::memcpy(&text[0], data, size);
     size_t at = !text.empty() && text[0] == L'\uFEFF' ? 1 : 0;
     while (at < text.size()) {
         size_t end = text.find_first_of(L"\r\n", at);

@@ -14,7 +14,9 @@ extern const wchar_t kTargetListPrefix[];
 // The list's text: every path whole, each on a line of its own. Paths hold no line breaks.
 std::wstring FormatTargetList(const std::vector<std::wstring>& paths);
 
-// The paths of a list's bytes, empty lines left out. False where the bytes are no such text.
+// The paths of a list's bytes, empty lines left out: UTF-16 as the extension writes it, or UTF-8
+// (with or without its byte-order mark) as a list made by hand or by a script is. False where the
+// bytes are neither.
 bool ParseTargetList(const void* data, size_t size, std::vector<std::wstring>& paths);
 
 // Whether a file name (without its folder) is one the extension gives its lists.

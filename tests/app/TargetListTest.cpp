@@ -6,12 +6,17 @@
 
 namespace {
 
-std::vector<std::wstring> Parse(const std::wstring& text, size_t cut = 0)
+std::vector<std::wstring> ParseBytes(const std::string& bytes)
 {
     std::vector<std::wstring> paths = {L"stale"};
-    if (!ParseTargetList(text.data(), text.size() * sizeof(wchar_t) - cut, paths))
+    if (!ParseTargetList(bytes.data(), bytes.size(), paths))
         return {L"<refused>"};
     return paths;
+}
+
+std::vector<std::wstring> Parse(const std::wstring& text, size_t cut = 0)
+{
+    return ParseBytes(std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t) - cut));
 }
 
 TEST(TargetListTest, WhatIsWrittenIsReadBackWhole)
@@ -23,6 +28,11 @@ TEST(TargetListTest, WhatIsWrittenIsReadBackWhole)
     EXPECT_EQ((std::vector<std::wstring>{L"C:\\x", L"C:\\y"}), Parse(L"C:\\x\n\r\nC:\\y"));
     // Half a character is no UTF-16 text.
     EXPECT_EQ(std::vector<std::wstring>{L"<refused>"}, Parse(L"C:\\x", 1));
+    // Lists made by hand or by scripts, in UTF-8 with or without its mark; bytes of another code
+    // page are refused, not read as some other path.
+    for (const char* utf8 : {"C:\\\xC3\xA9t\xC3\xA9\r\nC:\\y\n", "\xEF\xBB\xBF" "C:\\\xC3\xA9t\xC3\xA9\nC:\\y"})
+        EXPECT_EQ((std::vector<std::wstring>{L"C:\\\u00e9t\u00e9", L"C:\\y"}), ParseBytes(utf8));
+    EXPECT_EQ(std::vector<std::wstring>{L"<refused>"}, ParseBytes("C:\\\xE9t\xE9"));
     // Only the names GetTempFileNameW gives the extension's lists.
     const std::wstring prefix = kTargetListPrefix;
     for (const std::wstring& name : {prefix + L"1A2F.TMP", prefix + L"b.tmp"})
