@@ -7,6 +7,7 @@
 #include "engine/EraseWorker.h"
 #include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
+#include "tests/engine/StillClock.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
 #include "tests/support/TempDir.h"
@@ -764,21 +765,10 @@ TEST_F(EraseWorkerTest, DriveThatCannotBeReadIsAProblemNotEmptied)
     EXPECT_EQ(1u, m_notices.OfType(ItemFinished).size());
 }
 
-// With the clock held still, every random chunk is known in advance.
-int64_t StillClock()
-{
-    return 1700000000;
-}
-
 std::string RandomChunk(size_t count)
 {
-    std::string bytes(count, '\0');
-    uint32_t state = 1700000000u;
-    for (char& b : bytes) {
-        state = state * 214013u + 2531011u;
-        b = static_cast<char>(((state >> 16) & 0x7FFF) % 256);
-    }
-    return bytes;
+    const std::vector<BYTE> bytes = RandomBytes(count);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 TEST_F(EraseWorkerTest, FileOnDiskHoldsTheLastPass)

@@ -99,16 +99,6 @@ std::wstring TempFolder()
     return std::wstring(path, length);
 }
 
-// Names in a folder matching a pattern, sorted; "." and ".." left out.
-std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name)
-{
-    DWORD data = 0;
-    DWORD bytes = sizeof(data);
-    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &data, &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return data;
-}
-
 // The strings of a REG_MULTI_SZ value; empty strings included, as they carry meaning there.
 std::vector<std::wstring> ReadMultiString(HKEY root, const std::wstring& path, const std::wstring& name)
 {
@@ -522,30 +512,13 @@ protected:
 
     // As the user goes on from the menu item: confirms, takes the one-pass method and waits for
     // the job to end. A program left running at a failure is ended, so that uninstalling works.
-    static void SeeTheEraseThrough(StartedProgram& morvane, const std::wstring& file)
+    static void SeeTheEraseThrough(const StartedProgram& morvane, const std::wstring& file)
     {
-        DriveTheErase(morvane.Id(), file);
-        if (::WaitForSingleObject(morvane.Process(), kGuiPatienceMs) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "Morvane.exe still runs";
-            morvane.End();
-        }
+        const ProgramRun program(morvane.Id());
+        ConfirmAndChoose(program, 3);
+        FinishProgress(program, L"Deleting ...");
+        EXPECT_TRUE(program.HasEnded(kGuiPatienceMs)) << "Morvane.exe still runs";
         EXPECT_FALSE(PathExists(file));
-    }
-
-    static void DriveTheErase(DWORD pid, const std::wstring& file)
-    {
-        HWND confirm = WaitForWindow(L"Tarnwick", pid);
-        ASSERT_TRUE(confirm) << "no confirmation";
-        EXPECT_EQ(L"Do you really want to delete " + file + L" ?", MessageBoxText(confirm));
-        PressButton(confirm, IDYES);
-        HWND chooser = WaitForWindow(L"Choose delete method", pid);
-        ASSERT_TRUE(chooser) << "no method chooser";
-        ::SendMessageW(::GetDlgItem(chooser, IDC_METHOD), CB_SETCURSEL, 3, 0);
-        PressButton(chooser, IDOK);
-        HWND progress = WaitForWindow(L"Deleting ...", pid);
-        ASSERT_TRUE(progress) << "no progress";
-        EXPECT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
-        PressButton(progress, IDC_CANCEL_FINISH);
     }
 
     // From the menu item to the end of the job, with the program of this folder.
@@ -623,9 +596,7 @@ TEST_P(Setup, InstallsStartsMorvaneFromTheMenuAndUninstallsAllButTheSettings)
     ExpectInstalledIn(folder);
     EraseFromTheMenu(folder);
 
-    const DWORD method = 2;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"file_method", REG_DWORD, &method,
-                                               sizeof(method)));
+    ASSERT_TRUE(WriteDword(HKEY_CURRENT_USER, kSettingsKey, L"file_method", 2));
     const std::wstring settings = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
     Uninstall();
     ExpectNothingLeftIn(folder);
@@ -698,7 +669,6 @@ TEST_P(Setup, InstallingIntoAnotherFolderRemovesTheFirstInstallation)
         EXPECT_FALSE(PathExists(KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium"));
     }
     ExpectInstalledIn(second);
-    EraseFromTheMenu(second);
     Uninstall();
     ExpectNothingLeftIn(second);
 }
@@ -721,7 +691,6 @@ TEST_P(Setup, AStaleUninstallerTakesOnlyItsOwnFiles)
     Uninstall(L"\"" + first + L"\\uninstall.exe\" /S");
     EXPECT_FALSE(PathExists(first));
     ExpectInstalledIn(second);
-    EraseFromTheMenu(second);
     Uninstall();
     ExpectNothingLeftIn(second);
 }

@@ -21,7 +21,6 @@ const wchar_t kDriveHandlerKey[] = L"Drive\\ShellEx\\ContextMenuHandlers\\Morvan
 // from the real Morvane.exe, which the shell would otherwise find there.
 std::wstring ExtensionDllPath();
 
-// Puts back every key and value that registering the extension writes, as they were.
 // COM on this thread, in a single-threaded apartment as Explorer uses it, for the object's life.
 class ComApartment {
 public:
@@ -38,6 +37,7 @@ private:
     HRESULT m_result;
 };
 
+// Puts back every key and value that registering the extension writes, as they were.
 class ExtensionRegistryGuard {
 public:
     ExtensionRegistryGuard();
