@@ -42,6 +42,16 @@ protected:
         RunEraseJob(&job);
     }
 
+    // Every file turns read-only once overwritten: renames still work, the delete does not, and
+    // the file stays under its last name.
+    void KeepFilesOnceOverwritten()
+    {
+        m_notices.onNotice = [](const RecordedNotice& n) {
+            if (n.type == FileOverwritten)
+                ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
+        };
+    }
+
     int32_t LastType() const { return m_notices.notices.empty() ? -1 : m_notices.notices.back().type; }
     std::vector<int32_t> ProblemCodes() const
     {
@@ -106,11 +116,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
 TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
 {
     const std::wstring file = m_dir.WriteFile(L"stay.txt", "data");
-    // Read-only after the overwrite: renames still work, the delete does not.
-    m_notices.onNotice = [](const RecordedNotice& n) {
-        if (n.type == FileOverwritten)
-            ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
-    };
+    KeepFilesOnceOverwritten();
     std::vector<std::wstring> namesAtProblem;
     m_notices.answer = [&](const RecordedNotice&) {
         namesAtProblem = FolderNames(m_dir.Path());
@@ -130,35 +136,8 @@ TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
     EXPECT_EQ(JobTerminated, LastType());
 }
 
-TEST_F(EraseWorkerTest, LockedFileIsFreedByClosingTheHoldersHandle)
-{
-    const std::wstring file = m_dir.WriteFile(L"locked.txt", std::string(5000, 'L'));
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
-    RunJob(file);
-    ASSERT_EQ(std::vector<int32_t>{kProblemFileLocked}, ProblemCodes());
-    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_EQ(file, m_notices.OfType(Problem)[0]->path);
-    EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_TRUE(holder.IsRunning());
-}
-
-TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
-{
-    const std::wstring file = m_dir.WriteFile(L"locked.txt", "L");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"deny 20 open " + Quoted(file)));
-    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
-    RunJob(file);
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemCloseHandleFailed}), ProblemCodes());
-    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[1]->owner);
-    EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_FALSE(holder.IsRunning());
-}
-
+// One holder that lets go when its handle is closed and one that must be ended, each asked about
+// once: ProgressDlgTest.UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStillAsked.
 TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
 {
     // Two holders of one file, both sharing reading and writing: the first keeps it from being
@@ -775,10 +754,7 @@ TEST_F(EraseWorkerTest, FileOnDiskHoldsTheLastPass)
 {
     const EraseClock previous = SetEraseClock(StillClock);
     // Kept by a failed delete, under its last name: what the passes left is read back.
-    m_notices.onNotice = [](const RecordedNotice& n) {
-        if (n.type == FileOverwritten)
-            ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
-    };
+    KeepFilesOnceOverwritten();
     m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     const auto erasedContent = [this](const std::wstring& file, int methodId) {
         RunJob(file, methodId);

@@ -152,7 +152,7 @@ std::wstring RegistryTraces(REGSAM view)
         traces += L"HKLM\\" + entry + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, entry, view);
     std::vector<std::wstring> classKeys = {kClassKey};
     if (view == KEY_WOW64_64KEY)
-        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey});
+        classKeys.insert(classKeys.end(), std::begin(kHandlerKeys), std::end(kHandlerKeys));
     for (const std::wstring& key : classKeys)
         traces += L"HKCR\\" + key + L"\n" + DumpKey(HKEY_CLASSES_ROOT, key, view);
     traces += L"approval: "
@@ -380,19 +380,12 @@ protected:
             REGSAM view;
         } views[] = {{L"MorvaneExt.dll", KEY_WOW64_64KEY}, {L"MorvaneExt32.dll", KEY_WOW64_32KEY}};
         for (const auto& view : views) {
-            EXPECT_EQ(L"[]\n"
-                      L"@ = Morvane Class\n"
-                      L"[InprocServer32]\n"
-                      L"@ = " + folder + L"\\" + view.dll + L"\n"
-                      L"ThreadingModel = Apartment\n",
-                      DumpKey(HKEY_CLASSES_ROOT, kClassKey, view.view));
+            EXPECT_EQ(RegisteredClassDump(folder + L"\\" + view.dll), DumpKey(HKEY_CLASSES_ROOT, kClassKey, view.view));
             EXPECT_EQ(L"Kestrium",
                       ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText, view.view).value_or(L"none"));
         }
-        const std::wstring handler = std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
-        for (const std::wstring& key : {std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey),
-                                        std::wstring(kDriveHandlerKey)})
-            EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, key)) << key;
+        for (const wchar_t* key : kHandlerKeys)
+            EXPECT_EQ(RegisteredHandlerDump(), DumpKey(HKEY_CLASSES_ROOT, key)) << key;
         EXPECT_EQ(L"[]\nEventMessageFile = " + folder + L"\\Morvane.exe\nTypesSupported = (type 4)\n",
                   DumpKey(HKEY_LOCAL_MACHINE, kEventSourceKey));
         EXPECT_EQ(7u, ReadDword(HKEY_LOCAL_MACHINE, kEventSourceKey, L"TypesSupported").value_or(0));

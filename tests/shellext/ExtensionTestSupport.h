@@ -16,6 +16,12 @@ const std::wstring kClassKey = std::wstring(L"CLSID\\") + kMorvaneShlExtClsidTex
 const wchar_t kFileHandlerKey[] = L"*\\ShellEx\\ContextMenuHandlers\\Morvane";
 const wchar_t kFolderHandlerKey[] = L"Directory\\ShellEx\\ContextMenuHandlers\\Morvane";
 const wchar_t kDriveHandlerKey[] = L"Drive\\ShellEx\\ContextMenuHandlers\\Morvane";
+const wchar_t* const kHandlerKeys[] = {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey};
+
+// In DumpKey's text, as registering writes them: the class key of the extension served by this
+// DLL, and each of its handler keys.
+std::wstring RegisteredClassDump(const std::wstring& dll);
+std::wstring RegisteredHandlerDump();
 
 // Full path of MorvaneExt.dll; the tests run from a folder of their own below the DLL's, away
 // from the real Morvane.exe, which the shell would otherwise find there.
