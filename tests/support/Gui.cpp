@@ -124,14 +124,20 @@ HWND FocusOf(HWND window)
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-std::vector<COLORREF> ImageDrawnOver(HIMAGELIST list, int index, int size, COLORREF background, UINT style)
+BITMAPINFO TopDownBitmapInfo(int width, int height)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size; // top row first
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
+std::vector<COLORREF> ImageDrawnOver(HIMAGELIST list, int index, int size, COLORREF background, UINT style)
+{
+    const BITMAPINFO info = TopDownBitmapInfo(size, size);
     void* bits = nullptr;
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     UniqueBitmap canvas(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
