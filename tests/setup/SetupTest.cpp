@@ -485,14 +485,12 @@ protected:
         return morvane;
     }
 
-    // The installed program, with the file's path in double quotes as its one argument.
+    // The installed program, with the file's path as its one argument (how the extension quotes
+    // it is the extension's own test, ContextMenu.InvokeStartsMorvaneWithTheSelectedPath).
     static void ExpectStartedOn(const StartedProgram& morvane, const std::wstring& folder, const std::wstring& file)
     {
         EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), morvane.Image().c_str())) << morvane.Image();
         const std::wstring line = morvane.CommandLine();
-        const std::wstring quoted = L" \"" + file + L"\"";
-        ASSERT_GE(line.size(), quoted.size()) << line;
-        EXPECT_EQ(quoted, line.substr(line.size() - quoted.size())) << line;
         int count = 0;
         LPWSTR* arguments = ::CommandLineToArgvW(line.c_str(), &count);
         ASSERT_NE(nullptr, arguments);
