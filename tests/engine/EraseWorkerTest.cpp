@@ -53,13 +53,7 @@ protected:
     }
 
     int32_t LastType() const { return m_notices.notices.empty() ? -1 : m_notices.notices.back().type; }
-    std::vector<int32_t> ProblemCodes() const
-    {
-        std::vector<int32_t> codes;
-        for (const RecordedNotice* n : m_notices.OfType(Problem))
-            codes.push_back(n->code);
-        return codes;
-    }
+    std::vector<int32_t> ProblemCodes() const { return m_notices.CodesOf(Problem); }
 
     TempDir m_dir;
     NoticeRecorder m_notices;
@@ -696,10 +690,7 @@ TEST_F(EraseWorkerTest, OverwritesReachEveryEndAndEveryShortfallIsTold)
         EraseJob job = {{target}, kRandomMethod, NoticeRecorder::Callback, &m_cancel, &streams};
         RunEraseJob(&job);
         holder.reset();
-        std::vector<int32_t> problems;
-        for (const RecordedNotice* n : notices.OfType(Problem))
-            problems.push_back(n->code);
-        EXPECT_EQ(c.problems, problems);
+        EXPECT_EQ(c.problems, notices.CodesOf(Problem));
         EXPECT_EQ(JobCompleted, notices.notices.back().type);
         c.check(target, streams, notices);
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
