@@ -5,8 +5,8 @@
 
 #include "engine/EraseJob.h"
 #include "engine/EraseMethod.h"
-#include "tests/tools/BenchSupport.h"
 #include "win32/ScopedHandle.h"
+#include "tests/tools/BenchSupport.h"
 
 #include <windows.h>
 
