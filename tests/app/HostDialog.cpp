@@ -1,5 +1,6 @@
 #include "tests/app/HostDialog.h"
 
+#include "tests/support/Gui.h"
 #include "win32/ScopedHandle.h"
 #include "win32/SelectedObject.h"
 
@@ -58,12 +59,7 @@ ClientPixels::ClientPixels(HWND window)
     ::GetClientRect(window, &client);
     m_width = client.right;
     m_height = client.bottom;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = m_width;
-    info.bmiHeader.biHeight = -m_height; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = TopDownBitmapInfo(m_width, m_height);
     void* bits = nullptr;
     UniqueBitmap canvas(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));

@@ -3,8 +3,8 @@
 
 #include "app/browser/ItemPictures.h"
 #include "tests/app/AppTestResources.h"
+#include "tests/support/Gui.h"
 #include "win32/ScopedHandle.h"
-#include "win32/SelectedObject.h"
 
 #include <gtest/gtest.h>
 
@@ -43,29 +43,9 @@ TEST(ItemPicturesTest, EachPixelIsTheAverageOfTheAreaItCovers)
 std::vector<COLORREF> DrawnOver(HBITMAP picture, int size, COLORREF background)
 {
     UniqueImageList list(::ImageList_Create(size, size, ILC_COLOR32, 1, 1));
-    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueBitmap canvas(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    std::vector<COLORREF> shown;
-    if (!list || !canvas || ::ImageList_Add(list.Get(), picture, nullptr) != 0)
-        return shown;
-    SelectedObject selected(dc.Get(), canvas.Get());
-    UniqueBrush brush(::CreateSolidBrush(background));
-    const RECT all = {0, 0, size, size};
-    ::FillRect(dc.Get(), &all, brush.Get());
-    ::ImageList_Draw(list.Get(), 0, dc.Get(), 0, 0, ILD_NORMAL);
-    ::GdiFlush();
-    for (int i = 0; i < size * size; ++i) {
-        const uint32_t pixel = static_cast<const uint32_t*>(bits)[i];
-        shown.push_back(RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF));
-    }
-    return shown;
+    if (!list || ::ImageList_Add(list.Get(), picture, nullptr) != 0)
+        return {};
+    return ImageDrawnOver(list.Get(), 0, size, background, ILD_NORMAL);
 }
 
 TEST(ItemPicturesTest, TheTransparentColourShowsTheBackgroundAndEdgesBlendIntoIt)

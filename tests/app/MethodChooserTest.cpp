@@ -6,6 +6,7 @@
 #include "progress/Settings.h"
 #include "resources/resource.h"
 #include "tests/support/Gui.h"
+#include "tests/support/RegistryState.h"
 
 #include <gtest/gtest.h>
 
@@ -43,18 +44,9 @@ protected:
         return result;
     }
 
-    static void Store(DWORD value)
-    {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, REG_DWORD, &value, sizeof(value));
-    }
-
+    static void Store(DWORD value) { WriteDword(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, value); }
     // 99 where nothing is stored.
-    static DWORD Stored()
-    {
-        DWORD value = 99, size = sizeof(value);
-        ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry, RRF_RT_REG_DWORD, nullptr, &value, &size);
-        return value;
-    }
+    static DWORD Stored() { return ReadDword(HKEY_CURRENT_USER, kSettingsKey, kFileMethodEntry).value_or(99); }
 
     int m_shownSelection = -2;
 };

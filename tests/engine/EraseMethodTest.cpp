@@ -4,6 +4,7 @@
 #include "engine/overwrite/EraseMethod.h"
 #include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
+#include "tests/engine/StillClock.h"
 
 #include <gtest/gtest.h>
 
@@ -12,24 +13,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int64_t kNow = 1700000000;
-int64_t StillClock()
-{
-    return kNow;
-}
-
-// The generator as published: seeded with the time, one draw per byte.
-std::vector<BYTE> RandomBytes(size_t count, uint32_t seed = static_cast<uint32_t>(kNow))
-{
-    std::vector<BYTE> bytes(count);
-    uint32_t state = seed;
-    for (BYTE& b : bytes) {
-        state = state * 214013u + 2531011u;
-        b = static_cast<BYTE>(((state >> 16) & 0x7FFF) % 256);
-    }
-    return bytes;
-}
 
 using Writes = std::vector<MemoryFile::WriteCall>;
 using ChunkBytes = std::function<std::vector<BYTE>(ULONGLONG offset, size_t count)>;
@@ -219,13 +202,13 @@ TEST_F(EraseMethodTest, RandomChunksAreEqualWithinASecondAndDifferAcrossSeconds)
     EXPECT_EQ(still.writes[0].data, still.writes[1].data);
 
     static int64_t ticking;
-    ticking = kNow;
+    ticking = kStillNow;
     SetEraseClock([]() -> int64_t { return ticking++; });
     MemoryFile moving(131072);
     Run(4, moving);
     ASSERT_EQ(2u, moving.writes.size());
     EXPECT_NE(moving.writes[0].data, moving.writes[1].data);
-    EXPECT_EQ(RandomBytes(65536, static_cast<uint32_t>(kNow + 1)), moving.writes[1].data);
+    EXPECT_EQ(RandomBytes(65536, static_cast<uint32_t>(kStillNow + 1)), moving.writes[1].data);
 }
 
 TEST_F(EraseMethodTest, ProgressIsSentOnIntegerChangesCountingDodThreePassFromZero)

@@ -7,6 +7,7 @@
 #include "engine/overwrite/EraseMethod.h"
 #include "tests/engine/MemoryFile.h"
 #include "tests/engine/NoticeRecorder.h"
+#include "tests/engine/StillClock.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
 #include "tests/support/TempDir.h"
@@ -41,14 +42,18 @@ protected:
         RunEraseJob(&job);
     }
 
-    int32_t LastType() const { return m_notices.notices.empty() ? -1 : m_notices.notices.back().type; }
-    std::vector<int32_t> ProblemCodes() const
+    // Every file turns read-only once overwritten: renames still work, the delete does not, and
+    // the file stays under its last name.
+    void KeepFilesOnceOverwritten()
     {
-        std::vector<int32_t> codes;
-        for (const RecordedNotice* n : m_notices.OfType(Problem))
-            codes.push_back(n->code);
-        return codes;
+        m_notices.onNotice = [](const RecordedNotice& n) {
+            if (n.type == FileOverwritten)
+                ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
+        };
     }
+
+    int32_t LastType() const { return m_notices.notices.empty() ? -1 : m_notices.notices.back().type; }
+    std::vector<int32_t> ProblemCodes() const { return m_notices.CodesOf(Problem); }
 
     TempDir m_dir;
     NoticeRecorder m_notices;
@@ -105,11 +110,7 @@ TEST_F(EraseWorkerTest, FileWithAStepsNameStopsTheRenamingAndSurvives)
 TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
 {
     const std::wstring file = m_dir.WriteFile(L"stay.txt", "data");
-    // Read-only after the overwrite: renames still work, the delete does not.
-    m_notices.onNotice = [](const RecordedNotice& n) {
-        if (n.type == FileOverwritten)
-            ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
-    };
+    KeepFilesOnceOverwritten();
     std::vector<std::wstring> namesAtProblem;
     m_notices.answer = [&](const RecordedNotice&) {
         namesAtProblem = FolderNames(m_dir.Path());
@@ -129,35 +130,8 @@ TEST_F(EraseWorkerTest, FailedDeleteLeavesTheFileUnderItsLastNameOnSkip)
     EXPECT_EQ(JobTerminated, LastType());
 }
 
-TEST_F(EraseWorkerTest, LockedFileIsFreedByClosingTheHoldersHandle)
-{
-    const std::wstring file = m_dir.WriteFile(L"locked.txt", std::string(5000, 'L'));
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
-    RunJob(file);
-    ASSERT_EQ(std::vector<int32_t>{kProblemFileLocked}, ProblemCodes());
-    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[0]->owner);
-    EXPECT_EQ(file, m_notices.OfType(Problem)[0]->path);
-    EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_TRUE(holder.IsRunning());
-}
-
-TEST_F(EraseWorkerTest, HolderWhoseHandleCannotBeClosedIsEnded)
-{
-    const std::wstring file = m_dir.WriteFile(L"locked.txt", "L");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"deny 20 open " + Quoted(file)));
-    m_notices.answer = [](const RecordedNotice&) { return kAnswerRetry; };
-    RunJob(file);
-    EXPECT_EQ((std::vector<int32_t>{kProblemFileLocked, kProblemCloseHandleFailed}), ProblemCodes());
-    EXPECT_EQ(L"LockHolder.exe", m_notices.OfType(Problem)[1]->owner);
-    EXPECT_EQ(JobCompleted, LastType());
-    EXPECT_FALSE(PathExists(file));
-    EXPECT_FALSE(holder.IsRunning());
-}
-
+// One holder that lets go when its handle is closed and one that must be ended, each asked about
+// once: ProgressDlgTest.UnlockForAllAnswersLaterLocksWhileTheKillQuestionIsStillAsked.
 TEST_F(EraseWorkerTest, EveryHolderIsAskedToLetGoBeforeAnyIsEnded)
 {
     // Two holders of one file, both sharing reading and writing: the first keeps it from being
@@ -716,10 +690,7 @@ TEST_F(EraseWorkerTest, OverwritesReachEveryEndAndEveryShortfallIsTold)
         EraseJob job = {{target}, kRandomMethod, NoticeRecorder::Callback, &m_cancel, &streams};
         RunEraseJob(&job);
         holder.reset();
-        std::vector<int32_t> problems;
-        for (const RecordedNotice* n : notices.OfType(Problem))
-            problems.push_back(n->code);
-        EXPECT_EQ(c.problems, problems);
+        EXPECT_EQ(c.problems, notices.CodesOf(Problem));
         EXPECT_EQ(JobCompleted, notices.notices.back().type);
         c.check(target, streams, notices);
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -764,31 +735,17 @@ TEST_F(EraseWorkerTest, DriveThatCannotBeReadIsAProblemNotEmptied)
     EXPECT_EQ(1u, m_notices.OfType(ItemFinished).size());
 }
 
-// With the clock held still, every random chunk is known in advance.
-int64_t StillClock()
-{
-    return 1700000000;
-}
-
 std::string RandomChunk(size_t count)
 {
-    std::string bytes(count, '\0');
-    uint32_t state = 1700000000u;
-    for (char& b : bytes) {
-        state = state * 214013u + 2531011u;
-        b = static_cast<char>(((state >> 16) & 0x7FFF) % 256);
-    }
-    return bytes;
+    const std::vector<BYTE> bytes = RandomBytes(count);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 TEST_F(EraseWorkerTest, FileOnDiskHoldsTheLastPass)
 {
     const EraseClock previous = SetEraseClock(StillClock);
     // Kept by a failed delete, under its last name: what the passes left is read back.
-    m_notices.onNotice = [](const RecordedNotice& n) {
-        if (n.type == FileOverwritten)
-            ::SetFileAttributesW(n.path.c_str(), FILE_ATTRIBUTE_READONLY);
-    };
+    KeepFilesOnceOverwritten();
     m_notices.answer = [](const RecordedNotice&) { return kAnswerSkip; };
     const auto erasedContent = [this](const std::wstring& file, int methodId) {
         RunJob(file, methodId);

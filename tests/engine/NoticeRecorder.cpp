@@ -54,6 +54,14 @@ std::vector<std::wstring> NoticeRecorder::PathsOf(int32_t type) const
     return paths;
 }
 
+std::vector<int32_t> NoticeRecorder::CodesOf(int32_t type) const
+{
+    std::vector<int32_t> codes;
+    for (const RecordedNotice* n : OfType(type))
+        codes.push_back(n->code);
+    return codes;
+}
+
 std::vector<std::wstring> NoticeRecorder::PathsFinished(ItemKind kind, ItemOutcome outcome) const
 {
     std::vector<std::wstring> paths;

@@ -39,6 +39,7 @@ public:
     std::vector<int32_t> Types() const;
     std::vector<const RecordedNotice*> OfType(int32_t type) const;
     std::vector<std::wstring> PathsOf(int32_t type) const;
+    std::vector<int32_t> CodesOf(int32_t type) const;
     // The paths of the items that ended so.
     std::vector<std::wstring> PathsFinished(ItemKind kind, ItemOutcome outcome) const;
 

@@ -4,6 +4,7 @@
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
 #include "tests/framework/TestResources.h"
+#include "tests/support/Gui.h"
 #include "win32/ScopedHandle.h"
 
 #include <gtest/gtest.h>
@@ -75,24 +76,8 @@ TEST(ControlsTest, TreeItemsAreFoundAgainWithTheirFullText)
 
 COLORREF PixelOfDrawnImage(const CImageList& list, int index, int x, int y)
 {
-    constexpr COLORREF kBackground = RGB(0, 255, 0);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 16;
-    info.bmiHeader.biHeight = 16;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    UniqueBitmap canvas(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    HGDIOBJ previous = ::SelectObject(dc.Get(), canvas.Get());
-    UniqueBrush background(::CreateSolidBrush(kBackground));
-    const RECT all = {0, 0, 16, 16};
-    ::FillRect(dc.Get(), &all, background.Get());
-    ::ImageList_Draw(list.GetSafeHandle(), index, dc.Get(), 0, 0, ILD_TRANSPARENT);
-    const COLORREF pixel = ::GetPixel(dc.Get(), x, y);
-    ::SelectObject(dc.Get(), previous);
-    return pixel;
+    const std::vector<COLORREF> shown = ImageDrawnOver(list.GetSafeHandle(), index, 16, RGB(0, 255, 0), ILD_TRANSPARENT);
+    return shown.empty() ? CLR_INVALID : shown[y * 16 + x];
 }
 
 TEST(ControlsTest, ImageListImagesAreTransparentInTheMaskColourOnly)

@@ -2,6 +2,7 @@
 // framework's entry point.
 
 #include "framework/WinApp.h"
+#include "tests/support/Links.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 #include "win32/ScopedHandle.h"
@@ -105,16 +106,6 @@ struct ProbeRun {
     std::vector<std::wstring> lines;
 };
 
-std::wstring ReadAll(const std::wstring& path)
-{
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    std::wstring text(4096, L'\0');
-    DWORD read = 0;
-    ::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &read, nullptr);
-    text.resize(read / sizeof(wchar_t));
-    return text;
-}
-
 // Runs the probe under `exe` with these arguments and waits for it.
 bool RunProbe(const TempDir& dir, const std::wstring& exe, const std::wstring& arguments, ProbeRun& run)
 {
@@ -124,7 +115,8 @@ bool RunProbe(const TempDir& dir, const std::wstring& exe, const std::wstring& a
     if (!process || ::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0)
         return false;
     ::GetExitCodeProcess(process.Get(), &run.exitCode);
-    const std::wstring text = ReadAll(output);
+    const std::string bytes = ReadWholeFile(output);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
     for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
         run.lines.push_back(text.substr(start, end - start));
     return true;

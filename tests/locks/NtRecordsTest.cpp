@@ -3,9 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using NtRecords::Layout;
 
 namespace {
+
+// An entry's fields side by side, so that one comparison shows every field that differs.
+std::tuple<ULONG, ULONG, USHORT, ULONG, ULONGLONG> FieldsOf(const NtRecords::SystemHandle& entry)
+{
+    return {entry.ProcessId, entry.HandleValue, entry.ObjectType, entry.GrantedAccess, entry.ObjectAddress};
+}
 
 class NtRecordsTest : public ::testing::TestWithParam<Layout> {
 protected:
@@ -42,11 +50,7 @@ TEST_P(NtRecordsTest, HandleTableEntriesAreReadWithTheirWidths)
     std::vector<NtRecords::SystemHandle> entries;
     ASSERT_TRUE(NtRecords::ParseHandleTable(b.Data(), b.Size(), GetParam(), entries));
     ASSERT_EQ(2u, entries.size());
-    EXPECT_EQ(1234u, entries[0].ProcessId);
-    EXPECT_EQ(0x011C, entries[0].ObjectType);
-    EXPECT_EQ(0xFFFCu, entries[0].HandleValue);
-    EXPECT_EQ(0x8123ABCDull, entries[0].ObjectAddress);
-    EXPECT_EQ(0x0012019Fu, entries[0].GrantedAccess);
+    EXPECT_EQ(std::make_tuple(1234u, 0xFFFCu, USHORT(0x011C), 0x0012019Fu, 0x8123ABCDull), FieldsOf(entries[0]));
     EXPECT_EQ(8u, entries[1].ProcessId);
 }
 
@@ -86,13 +90,8 @@ TEST_P(NtRecordsTest, ExtendedHandleTableKeepsFullValues)
     std::vector<NtRecords::SystemHandle> entries;
     ASSERT_TRUE(NtRecords::ParseExtendedHandleTable(b.Data(), b.Size(), GetParam(), entries));
     ASSERT_EQ(2u, entries.size());
-    EXPECT_EQ(70000u, entries[0].ProcessId);
-    EXPECT_EQ(0x12344u, entries[0].HandleValue);
-    EXPECT_EQ(0x0225, entries[0].ObjectType);
-    EXPECT_EQ(0x00100080u, entries[0].GrantedAccess);
-    EXPECT_EQ(0xFEED0000ull, entries[0].ObjectAddress);
-    EXPECT_EQ(4u, entries[1].ProcessId);
-    EXPECT_EQ(8u, entries[1].HandleValue);
+    EXPECT_EQ(std::make_tuple(70000u, 0x12344u, USHORT(0x0225), 0x00100080u, 0xFEED0000ull), FieldsOf(entries[0]));
+    EXPECT_EQ(std::make_tuple(4u, 8u), std::make_tuple(entries[1].ProcessId, entries[1].HandleValue));
 }
 
 TEST(NtRecordsWideTest, ExtendedEntryWhoseValuesDoNotFitIsDropped)

@@ -100,6 +100,12 @@ NTSTATUS NTAPI FakeQueryObject(HANDLE handle, ULONG infoClass, PVOID buffer, ULO
     return kStatusSuccess;
 }
 
+// A snapshot that keeps file handles only, as the owner lookup takes it.
+class FileHandles : public SystemHandleInformation {
+public:
+    explicit FileHandles(size_t tableSize = 0) : SystemHandleInformation(tableSize) { SetTypeFilter(L"File"); }
+};
+
 class SnapshotTest : public ::testing::Test {
 protected:
     SnapshotTest()
@@ -117,6 +123,13 @@ protected:
         const auto number = m_typeNumbers.emplace(typeName, static_cast<USHORT>(0x1C + m_typeNumbers.size())).first;
         m_fake.handles.push_back(NtRecords::SystemHandle{::GetCurrentProcessId(), number->second, value, 0, 0});
         m_fake.typeNames[value] = typeName;
+    }
+
+    // As many handles of one type, from value 4 on: more than a first look at the table holds.
+    void AddHandles(ULONG count, const std::wstring& typeName)
+    {
+        for (ULONG value = 4; value <= 4 * count; value += 4)
+            AddHandle(value, typeName);
     }
 
     std::vector<ULONG> KeptHandles(SystemHandleInformation& snapshot)
@@ -143,17 +156,14 @@ protected:
 
 TEST_F(SnapshotTest, ClassicTableIsSizedByTheFirstAnswerPlus256)
 {
-    for (ULONG value = 4; value <= 4 * 600; value += 4)
-        AddHandle(value, L"Event");
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    AddHandles(600, L"Event");
+    FileHandles snapshot;
     ASSERT_TRUE(snapshot.TakeSnapshot());
     const ULONG needed = static_cast<ULONG>(kPtr + 600 * (8 + 2 * kPtr));
     EXPECT_EQ((std::vector<ULONG>{8192, needed + 256}), QueriesOf(kSystemHandleInformation));
 
     // The next snapshot starts at the size this one needed and reads the table at once.
-    SystemHandleInformation next(snapshot.TableSize());
-    next.SetTypeFilter(L"File");
+    FileHandles next(snapshot.TableSize());
     m_fake.queries.clear();
     ASSERT_TRUE(next.TakeSnapshot());
     EXPECT_EQ((std::vector<ULONG>{needed + 256}), QueriesOf(kSystemHandleInformation));
@@ -161,11 +171,9 @@ TEST_F(SnapshotTest, ClassicTableIsSizedByTheFirstAnswerPlus256)
 
 TEST_F(SnapshotTest, FirstAnswerWithoutALengthEndsTheSnapshot)
 {
-    for (ULONG value = 4; value <= 4 * 600; value += 4)
-        AddHandle(value, L"File");
+    AddHandles(600, L"File");
     m_fake.reportsLength = false;
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     EXPECT_FALSE(snapshot.TakeSnapshot());
     EXPECT_TRUE(snapshot.empty());
     EXPECT_EQ(1u, QueriesOf(kSystemHandleInformation).size());
@@ -173,11 +181,9 @@ TEST_F(SnapshotTest, FirstAnswerWithoutALengthEndsTheSnapshot)
 
 TEST_F(SnapshotTest, TableThatGrowsBetweenQueriesIsReadAgainWithMoreRoom)
 {
-    for (ULONG value = 4; value <= 4 * 600; value += 4)
-        AddHandle(value, L"Event");
+    AddHandles(600, L"Event");
     m_fake.growthPerQuery = 100; // a busy system: 100 more handles at every look
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     EXPECT_TRUE(snapshot.TakeSnapshot());
     const auto lengths = QueriesOf(kSystemHandleInformation);
     EXPECT_GT(lengths.size(), 2u);
@@ -192,8 +198,7 @@ TEST_F(SnapshotTest, TableThatGrowsBetweenQueriesIsReadAgainWithMoreRoom)
 
 TEST_F(SnapshotTest, EmptyTableIsAnEmptyListAndSuccess)
 {
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     EXPECT_TRUE(snapshot.TakeSnapshot());
     EXPECT_TRUE(snapshot.empty());
 }
@@ -206,8 +211,7 @@ TEST_F(SnapshotTest, OnlyExactTypeNamesAreKeptInTableOrder)
     AddHandle(0x4C, L"Event");
     AddHandle(0x50, L"");
     AddHandle(0x30, L"File");
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     ASSERT_TRUE(snapshot.TakeSnapshot());
     EXPECT_EQ((std::vector<ULONG>{0x40, 0x30}), KeptHandles(snapshot));
 }
@@ -218,8 +222,7 @@ TEST_F(SnapshotTest, TypeNamesAreAskedOncePerNumberAndAnewForEverySnapshot)
         AddHandle(value, L"File");
         AddHandle(value + 4, L"Event");
     }
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     ASSERT_TRUE(snapshot.TakeSnapshot());
     EXPECT_EQ((std::vector<ULONG>{0x40, 0x48, 0x50, 0x58}), KeptHandles(snapshot));
     EXPECT_EQ(2, m_fake.objectQueries);
@@ -236,8 +239,7 @@ TEST_F(SnapshotTest, ExtendedTableIsUsedWhereTheSystemOffersIt)
     m_fake.extendedSupported = true;
     AddHandle(0x10004, L"File"); // a value the classic table could not hold
     AddHandle(0x8, L"Event");
-    SystemHandleInformation snapshot;
-    snapshot.SetTypeFilter(L"File");
+    FileHandles snapshot;
     ASSERT_TRUE(snapshot.TakeSnapshot());
     EXPECT_EQ((std::vector<ULONG>{0x10004}), KeptHandles(snapshot));
     EXPECT_TRUE(QueriesOf(kSystemHandleInformation).empty());
@@ -260,8 +262,7 @@ TEST_F(SnapshotTest, WithoutBoundEntryPointsNothingIsAsked)
     AddHandle(0x40, L"File");
     INtDll::EntryPointsBound = FALSE;
 
-    SystemHandleInformation handles;
-    handles.SetTypeFilter(L"File");
+    FileHandles handles;
     std::wstring name;
     LockOwnerInfo owner = {};
     EXPECT_FALSE(handles.TakeSnapshot());

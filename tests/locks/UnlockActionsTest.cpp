@@ -22,16 +22,28 @@ bool OpensWithoutSharing(const std::wstring& path)
     return file.IsValid();
 }
 
-TEST(UnlockActionsTest, CloseOwnerHandleFreesOnlyTheHandleFound)
-{
+// A target and a second file in a fresh folder, and the target's holder as the lookup finds it.
+class HeldFileTest : public ::testing::Test {
+protected:
+    // Starts the holder with these arguments and looks up the target's owner.
+    void Hold(const std::wstring& arguments)
+    {
+        ASSERT_TRUE(holder.Start(arguments));
+        ASSERT_TRUE(FindHandleOwner(target, owner));
+    }
+
     TempDir dir;
     const std::wstring target = dir.WriteFile(L"target.txt", "x");
     const std::wstring other = dir.WriteFile(L"other.txt", "x");
     HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(other) + L" open " + Quoted(target)));
-
     LockOwnerInfo owner = {};
-    ASSERT_TRUE(FindHandleOwner(target, owner));
+};
+
+using UnlockActionsTest = HeldFileTest;
+
+TEST_F(UnlockActionsTest, CloseOwnerHandleFreesOnlyTheHandleFound)
+{
+    Hold(L"open " + Quoted(other) + L" open " + Quoted(target));
     ASSERT_EQ(holder.Handles()[1], owner.Handle);
     EXPECT_TRUE(CloseOwnerHandle(owner));
 
@@ -45,17 +57,12 @@ TEST(UnlockActionsTest, CloseOwnerHandleFreesOnlyTheHandleFound)
     EXPECT_FALSE(OpensWithoutSharing(other));
 }
 
-TEST(UnlockActionsTest, CloseOwnerHandleFailsWithoutTouchingAnything)
+TEST_F(UnlockActionsTest, CloseOwnerHandleFailsWithoutTouchingAnything)
 {
     const LockOwnerInfo none = {}; // no process kept
     EXPECT_FALSE(CloseOwnerHandle(none));
 
-    TempDir dir;
-    const std::wstring file = dir.WriteFile(L"held.txt", "x");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(file)));
-    LockOwnerInfo owner = {};
-    ASSERT_TRUE(FindHandleOwner(file, owner));
+    Hold(L"open " + Quoted(target));
     owner.Handle = 0xFFF0; // not a handle of the holder
     EXPECT_FALSE(CloseOwnerHandle(owner));
     EXPECT_TRUE(holder.IsRunning());
@@ -82,16 +89,9 @@ bool ReuseHandleValueFor(HANDLE holder, DWORD value, const std::wstring& other)
     return false;
 }
 
-TEST(UnlockActionsTest, ActionsRefuseAValueThatNamesSomethingElseByNow)
+TEST_F(UnlockActionsTest, ActionsRefuseAValueThatNamesSomethingElseByNow)
 {
-    TempDir dir;
-    const std::wstring target = dir.WriteFile(L"target.txt", "x");
-    const std::wstring other = dir.WriteFile(L"other.txt", "x");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(target)));
-    LockOwnerInfo owner = {};
-    ASSERT_TRUE(FindHandleOwner(target, owner));
-
+    Hold(L"open " + Quoted(target));
     ASSERT_TRUE(ReuseHandleValueFor(holder.Process(), owner.Handle, other));
     EXPECT_FALSE(CloseOwnerHandle(owner));
     EXPECT_FALSE(KillOwner(owner));
@@ -100,46 +100,35 @@ TEST(UnlockActionsTest, ActionsRefuseAValueThatNamesSomethingElseByNow)
     EXPECT_FALSE(OpensWithoutSharing(other));
 }
 
-TEST(UnlockActionsTest, KillOwnerEndsOnlyTheOwnerFound)
+TEST_F(UnlockActionsTest, KillOwnerEndsOnlyTheOwnerFound)
 {
-    TempDir dir;
-    const std::wstring target = dir.WriteFile(L"target.txt", "x");
-    const std::wstring other = dir.WriteFile(L"other.txt", "x");
-    HolderProcess owner, bystander;
-    ASSERT_TRUE(owner.Start(L"open " + Quoted(target)));
+    HolderProcess bystander;
     ASSERT_TRUE(bystander.Start(L"open " + Quoted(other)));
+    Hold(L"open " + Quoted(target));
+    ASSERT_EQ(holder.Pid(), owner.ProcessId);
+    EXPECT_TRUE(KillOwner(owner));
 
-    LockOwnerInfo found = {};
-    ASSERT_TRUE(FindHandleOwner(target, found));
-    ASSERT_EQ(owner.Pid(), found.ProcessId);
-    EXPECT_TRUE(KillOwner(found));
-
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(owner.Process(), 0));
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(holder.Process(), 0));
     DWORD exitCode = 1;
-    ::GetExitCodeProcess(owner.Process(), &exitCode);
+    ::GetExitCodeProcess(holder.Process(), &exitCode);
     EXPECT_EQ(0u, exitCode);
     EXPECT_TRUE(bystander.IsRunning());
     EXPECT_TRUE(OpensWithoutSharing(target));
 }
 
-TEST(UnlockActionsTest, KillOwnerOfAnEndedOwnerEndsNothing)
+TEST_F(UnlockActionsTest, KillOwnerOfAnEndedOwnerEndsNothing)
 {
-    TempDir dir;
-    const std::wstring target = dir.WriteFile(L"target.txt", "x");
-    HolderProcess holder;
-    ASSERT_TRUE(holder.Start(L"open " + Quoted(target)));
-    LockOwnerInfo found = {};
-    ASSERT_TRUE(FindHandleOwner(target, found));
+    Hold(L"open " + Quoted(target));
     holder.Stop();
 
     // Started after the owner ended: whatever id it gets, it is not the one found.
     HolderProcess later;
     ASSERT_TRUE(later.Start(L"open " + Quoted(target)));
-    EXPECT_FALSE(KillOwner(found));
+    EXPECT_FALSE(KillOwner(owner));
     EXPECT_TRUE(later.IsRunning());
 }
 
-TEST(UnlockActionsTest, KillOwnerNeverEndsTheCaller)
+TEST_F(UnlockActionsTest, KillOwnerNeverEndsTheCaller)
 {
     LockOwnerInfo self = {};
     self.ProcessId = ::GetCurrentProcessId();
@@ -191,7 +180,7 @@ NTSTATUS NTAPI QueryMadeUpProcess(HANDLE process, ULONG infoClass, PVOID buffer,
     return kStatusSuccess;
 }
 
-class WindowsProcessTest : public ::testing::Test {
+class WindowsProcessTest : public HeldFileTest {
 protected:
     WindowsProcessTest()
     {
@@ -234,13 +223,8 @@ TEST_F(WindowsProcessTest, WindowsOwnProcessesAreToldFromUsersProgramsOfTheSameN
 
 TEST_F(WindowsProcessTest, OwnerWindowsMarksCriticalIsNamedButNeitherUnlockedNorEnded)
 {
-    TempDir dir;
-    const std::wstring target = dir.WriteFile(L"target.txt", "x");
-    HolderProcess holder;
     ASSERT_TRUE(holder.Start(L"open " + Quoted(target)));
     g_criticalPid = holder.Pid();
-
-    LockOwnerInfo owner = {};
     ASSERT_TRUE(FindHandleOwner(target, owner));
     EXPECT_TRUE(owner.HeldByWindows);
     EXPECT_STREQ(L"LockHolder.exe", owner.ProcessName);

@@ -43,15 +43,34 @@ void Send(JobDriver& driver, int32_t type, const wchar_t* path = nullptr, int32_
     driver.HandleNotice({type, path, nullptr, 0, 0, code});
 }
 
-TEST(JobDriverTest, LogKeepsEveryProblemAndTheMostRecentOtherLines)
+JobSettings OnFolder()
 {
     JobSettings settings;
     settings.targets = {L"C:\\d\\"};
-    settings.logKeepsLines = 2;
+    return settings;
+}
+
+// A driver that was told that its job started; its view answers every question with Skip, or
+// with Stop.
+struct StartedJob {
+    explicit StartedJob(JobSettings jobSettings, bool skip = true)
+        : settings(std::move(jobSettings)), view(skip), driver(settings, view, events)
+    {
+        Send(driver, JobStarted);
+    }
+
+    JobSettings settings;
     RecordedView view;
     NoEvents events;
-    JobDriver driver(settings, view, events);
-    Send(driver, JobStarted);
+    JobDriver driver;
+};
+
+TEST(JobDriverTest, LogKeepsEveryProblemAndTheMostRecentOtherLines)
+{
+    JobSettings settings = OnFolder();
+    settings.logKeepsLines = 2;
+    StartedJob job(settings);
+    JobDriver& driver = job.driver;
     for (const wchar_t* file : {L"C:\\d\\a", L"C:\\d\\b"}) {
         Send(driver, FileStarted, file);
         Send(driver, Problem, file, kProblemOpen);
@@ -60,7 +79,7 @@ TEST(JobDriverTest, LogKeepsEveryProblemAndTheMostRecentOtherLines)
     Send(driver, JobCompleted);
     EXPECT_EQ(L"Earlier lines were dropped: the log keeps every problem and the most recent other lines.\n"
               L"Error opening C:\\d\\a\nError opening C:\\d\\b\nDeleting file C:\\d\\c\nDeleting completed\n",
-              view.log);
+              job.view.log);
 }
 
 struct OutcomeCase {
@@ -85,12 +104,8 @@ TEST(JobDriverTest, OutcomeOfTheNoticesIsTheExitCode)
 {
     for (const OutcomeCase& c : kOutcomes) {
         SCOPED_TRACE(c.name);
-        JobSettings settings;
-        settings.targets = {L"C:\\d\\"};
-        RecordedView view(c.skip);
-        NoEvents events;
-        JobDriver driver(settings, view, events);
-        Send(driver, JobStarted);
+        StartedJob job(OnFolder(), c.skip);
+        JobDriver& driver = job.driver;
         if (c.problem)
             Send(driver, Problem, L"C:\\d\\f", c.problem);
         if (c.cancelled)
@@ -123,16 +138,11 @@ TEST(JobDriverTest, ShortfallsOfErasingAndWipingAreSaid)
         JobSettings settings;
         if (wipe)
             settings.wipeDrive = drive;
-        else
-            settings.targets = {L"C:\\d\\"};
-        RecordedView view;
-        NoEvents events;
-        JobDriver driver(settings, view, events);
-        Send(driver, JobStarted);
-        driver.HandleNotice(c.notice);
-        Send(driver, wipe ? JobTerminated : JobCompleted);
-        EXPECT_NE(std::wstring::npos, view.log.find(c.line)) << ::testing::PrintToString(view.log);
-        EXPECT_EQ(c.exitCode, driver.ExitCode());
+        StartedJob job(wipe ? settings : OnFolder());
+        job.driver.HandleNotice(c.notice);
+        Send(job.driver, wipe ? JobTerminated : JobCompleted);
+        EXPECT_NE(std::wstring::npos, job.view.log.find(c.line)) << ::testing::PrintToString(job.view.log);
+        EXPECT_EQ(c.exitCode, job.driver.ExitCode());
     }
 }
 

@@ -8,6 +8,7 @@
 #include "tests/support/Gui.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/Links.h"
+#include "tests/support/RegistryState.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -137,9 +138,7 @@ protected:
 
     static DWORD StoredCloseAfter()
     {
-        DWORD value = 99, size = sizeof(value);
-        ::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry, RRF_RT_REG_DWORD, nullptr, &value, &size);
-        return value;
+        return ReadDword(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry).value_or(99);
     }
 
     // What a job on one item with the method "Pseudorandom Data" tells the event log: the bytes
@@ -305,8 +304,7 @@ TEST_F(ProgressDlgTest, ConfirmedCancelStopsTheJobButKeepsTheDialogOpen)
 
 TEST_F(ProgressDlgTest, CloseAfterDeletingClosesByItselfAndIsRemembered)
 {
-    const DWORD on = 1;
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry, REG_DWORD, &on, sizeof(on));
+    WriteDword(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry, 1);
     bool ticked = false, closedByItself = false;
     RunJob(m_dir.WriteFile(L"one.txt", "1"), 4, [&](HWND progress) {
         ticked = IsChecked(progress, IDC_CLOSE_AFTER);
@@ -317,8 +315,7 @@ TEST_F(ProgressDlgTest, CloseAfterDeletingClosesByItselfAndIsRemembered)
     EXPECT_EQ(1u, StoredCloseAfter());
 
     // Ticked by the user in a dialog that started unticked: stored when it closes.
-    const DWORD off = 0;
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry, REG_DWORD, &off, sizeof(off));
+    WriteDword(HKEY_CURRENT_USER, kSettingsKey, kCloseAfterDeleteEntry, 0);
     RunJob(m_dir.WriteFile(L"two.txt", "2"), 4, [&](HWND progress) {
         SetChecked(progress, IDC_CLOSE_AFTER, true);
         Finish(progress);

@@ -99,16 +99,6 @@ std::wstring TempFolder()
     return std::wstring(path, length);
 }
 
-// Names in a folder matching a pattern, sorted; "." and ".." left out.
-std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name)
-{
-    DWORD data = 0;
-    DWORD bytes = sizeof(data);
-    if (::RegGetValueW(root, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &data, &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return data;
-}
-
 // The strings of a REG_MULTI_SZ value; empty strings included, as they carry meaning there.
 std::vector<std::wstring> ReadMultiString(HKEY root, const std::wstring& path, const std::wstring& name)
 {
@@ -162,7 +152,7 @@ std::wstring RegistryTraces(REGSAM view)
         traces += L"HKLM\\" + entry + L"\n" + DumpKey(HKEY_LOCAL_MACHINE, entry, view);
     std::vector<std::wstring> classKeys = {kClassKey};
     if (view == KEY_WOW64_64KEY)
-        classKeys.insert(classKeys.end(), {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey});
+        classKeys.insert(classKeys.end(), std::begin(kHandlerKeys), std::end(kHandlerKeys));
     for (const std::wstring& key : classKeys)
         traces += L"HKCR\\" + key + L"\n" + DumpKey(HKEY_CLASSES_ROOT, key, view);
     traces += L"approval: "
@@ -390,19 +380,12 @@ protected:
             REGSAM view;
         } views[] = {{L"MorvaneExt.dll", KEY_WOW64_64KEY}, {L"MorvaneExt32.dll", KEY_WOW64_32KEY}};
         for (const auto& view : views) {
-            EXPECT_EQ(L"[]\n"
-                      L"@ = Morvane Class\n"
-                      L"[InprocServer32]\n"
-                      L"@ = " + folder + L"\\" + view.dll + L"\n"
-                      L"ThreadingModel = Apartment\n",
-                      DumpKey(HKEY_CLASSES_ROOT, kClassKey, view.view));
+            EXPECT_EQ(RegisteredClassDump(folder + L"\\" + view.dll), DumpKey(HKEY_CLASSES_ROOT, kClassKey, view.view));
             EXPECT_EQ(L"Kestrium",
                       ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText, view.view).value_or(L"none"));
         }
-        const std::wstring handler = std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
-        for (const std::wstring& key : {std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey),
-                                        std::wstring(kDriveHandlerKey)})
-            EXPECT_EQ(handler, DumpKey(HKEY_CLASSES_ROOT, key)) << key;
+        for (const wchar_t* key : kHandlerKeys)
+            EXPECT_EQ(RegisteredHandlerDump(), DumpKey(HKEY_CLASSES_ROOT, key)) << key;
         EXPECT_EQ(L"[]\nEventMessageFile = " + folder + L"\\Morvane.exe\nTypesSupported = (type 4)\n",
                   DumpKey(HKEY_LOCAL_MACHINE, kEventSourceKey));
         EXPECT_EQ(7u, ReadDword(HKEY_LOCAL_MACHINE, kEventSourceKey, L"TypesSupported").value_or(0));
@@ -502,14 +485,12 @@ protected:
         return morvane;
     }
 
-    // The installed program, with the file's path in double quotes as its one argument.
+    // The installed program, with the file's path as its one argument (how the extension quotes
+    // it is the extension's own test, ContextMenu.InvokeStartsMorvaneWithTheSelectedPath).
     static void ExpectStartedOn(const StartedProgram& morvane, const std::wstring& folder, const std::wstring& file)
     {
         EXPECT_EQ(0, ::lstrcmpiW((folder + L"\\Morvane.exe").c_str(), morvane.Image().c_str())) << morvane.Image();
         const std::wstring line = morvane.CommandLine();
-        const std::wstring quoted = L" \"" + file + L"\"";
-        ASSERT_GE(line.size(), quoted.size()) << line;
-        EXPECT_EQ(quoted, line.substr(line.size() - quoted.size())) << line;
         int count = 0;
         LPWSTR* arguments = ::CommandLineToArgvW(line.c_str(), &count);
         ASSERT_NE(nullptr, arguments);
@@ -522,30 +503,13 @@ protected:
 
     // As the user goes on from the menu item: confirms, takes the one-pass method and waits for
     // the job to end. A program left running at a failure is ended, so that uninstalling works.
-    static void SeeTheEraseThrough(StartedProgram& morvane, const std::wstring& file)
+    static void SeeTheEraseThrough(const StartedProgram& morvane, const std::wstring& file)
     {
-        DriveTheErase(morvane.Id(), file);
-        if (::WaitForSingleObject(morvane.Process(), kGuiPatienceMs) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "Morvane.exe still runs";
-            morvane.End();
-        }
+        const ProgramRun program(morvane.Id());
+        ConfirmAndChoose(program, 3);
+        FinishProgress(program, L"Deleting ...");
+        EXPECT_TRUE(program.HasEnded(kGuiPatienceMs)) << "Morvane.exe still runs";
         EXPECT_FALSE(PathExists(file));
-    }
-
-    static void DriveTheErase(DWORD pid, const std::wstring& file)
-    {
-        HWND confirm = WaitForWindow(L"Tarnwick", pid);
-        ASSERT_TRUE(confirm) << "no confirmation";
-        EXPECT_EQ(L"Do you really want to delete " + file + L" ?", MessageBoxText(confirm));
-        PressButton(confirm, IDYES);
-        HWND chooser = WaitForWindow(L"Choose delete method", pid);
-        ASSERT_TRUE(chooser) << "no method chooser";
-        ::SendMessageW(::GetDlgItem(chooser, IDC_METHOD), CB_SETCURSEL, 3, 0);
-        PressButton(chooser, IDOK);
-        HWND progress = WaitForWindow(L"Deleting ...", pid);
-        ASSERT_TRUE(progress) << "no progress";
-        EXPECT_TRUE(WaitUntil([progress] { return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish"; }));
-        PressButton(progress, IDC_CANCEL_FINISH);
     }
 
     // From the menu item to the end of the job, with the program of this folder.
@@ -623,9 +587,7 @@ TEST_P(Setup, InstallsStartsMorvaneFromTheMenuAndUninstallsAllButTheSettings)
     ExpectInstalledIn(folder);
     EraseFromTheMenu(folder);
 
-    const DWORD method = 2;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"file_method", REG_DWORD, &method,
-                                               sizeof(method)));
+    ASSERT_TRUE(WriteDword(HKEY_CURRENT_USER, kSettingsKey, L"file_method", 2));
     const std::wstring settings = DumpKey(HKEY_CURRENT_USER, kSettingsKey);
     Uninstall();
     ExpectNothingLeftIn(folder);
@@ -698,7 +660,6 @@ TEST_P(Setup, InstallingIntoAnotherFolderRemovesTheFirstInstallation)
         EXPECT_FALSE(PathExists(KnownFolder(CSIDL_PROGRAM_FILES) + L"\\Kestrium"));
     }
     ExpectInstalledIn(second);
-    EraseFromTheMenu(second);
     Uninstall();
     ExpectNothingLeftIn(second);
 }
@@ -721,7 +682,6 @@ TEST_P(Setup, AStaleUninstallerTakesOnlyItsOwnFiles)
     Uninstall(L"\"" + first + L"\\uninstall.exe\" /S");
     EXPECT_FALSE(PathExists(first));
     ExpectInstalledIn(second);
-    EraseFromTheMenu(second);
     Uninstall();
     ExpectNothingLeftIn(second);
 }

@@ -71,11 +71,3 @@ std::wstring StartedProgram::CommandLine() const
         return {};
     return line;
 }
-
-bool StartedProgram::End()
-{
-    if (!m_process)
-        return false;
-    ::TerminateProcess(m_process.Get(), 1);
-    return ::WaitForSingleObject(m_process.Get(), 10000) == WAIT_OBJECT_0;
-}

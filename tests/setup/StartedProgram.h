@@ -24,8 +24,6 @@ public:
     // Its command line as the process itself sees it; empty where it cannot be read. Only for a
     // process of this process's architecture, whose records have the same layout.
     std::wstring CommandLine() const;
-    // Ends it and waits for it to be gone.
-    bool End();
 
 private:
     UniqueHandle m_process;

@@ -20,9 +20,19 @@ ExtensionRegistryGuard::ExtensionRegistryGuard()
     UniqueRegKey approved;
     ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kApprovedKey, 0, nullptr, 0, KEY_QUERY_VALUE, nullptr, approved.Put(),
                       nullptr);
-    for (const std::wstring& path : {kClassKey, std::wstring(kFileHandlerKey), std::wstring(kFolderHandlerKey),
-                                    std::wstring(kDriveHandlerKey)})
+    m_keys.push_back(std::make_unique<KeyPathGuard>(HKEY_CLASSES_ROOT, kClassKey));
+    for (const wchar_t* path : kHandlerKeys)
         m_keys.push_back(std::make_unique<KeyPathGuard>(HKEY_CLASSES_ROOT, path));
+}
+
+std::wstring RegisteredClassDump(const std::wstring& dll)
+{
+    return L"[]\n@ = Morvane Class\n[InprocServer32]\n@ = " + dll + L"\nThreadingModel = Apartment\n";
+}
+
+std::wstring RegisteredHandlerDump()
+{
+    return std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
 }
 
 std::vector<std::wstring> ReadStandInRecord(const std::wstring& record)

@@ -16,12 +16,17 @@ const std::wstring kClassKey = std::wstring(L"CLSID\\") + kMorvaneShlExtClsidTex
 const wchar_t kFileHandlerKey[] = L"*\\ShellEx\\ContextMenuHandlers\\Morvane";
 const wchar_t kFolderHandlerKey[] = L"Directory\\ShellEx\\ContextMenuHandlers\\Morvane";
 const wchar_t kDriveHandlerKey[] = L"Drive\\ShellEx\\ContextMenuHandlers\\Morvane";
+const wchar_t* const kHandlerKeys[] = {kFileHandlerKey, kFolderHandlerKey, kDriveHandlerKey};
+
+// In DumpKey's text, as registering writes them: the class key of the extension served by this
+// DLL, and each of its handler keys.
+std::wstring RegisteredClassDump(const std::wstring& dll);
+std::wstring RegisteredHandlerDump();
 
 // Full path of MorvaneExt.dll; the tests run from a folder of their own below the DLL's, away
 // from the real Morvane.exe, which the shell would otherwise find there.
 std::wstring ExtensionDllPath();
 
-// Puts back every key and value that registering the extension writes, as they were.
 // COM on this thread, in a single-threaded apartment as Explorer uses it, for the object's life.
 class ComApartment {
 public:
@@ -38,6 +43,7 @@ private:
     HRESULT m_result;
 };
 
+// Puts back every key and value that registering the extension writes, as they were.
 class ExtensionRegistryGuard {
 public:
     ExtensionRegistryGuard();

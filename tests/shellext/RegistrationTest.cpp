@@ -12,11 +12,6 @@ namespace {
 
 const wchar_t kNeighbourKey[] = L"*\\ShellEx\\ContextMenuHandlers\\ZzNeighbour";
 
-std::wstring HandlerDump()
-{
-    return std::wstring(L"[]\n@ = ") + kMorvaneShlExtClsidText + L"\n";
-}
-
 }  // namespace
 
 TEST(Registration, Regsvr32WritesTheClassHandlersAndApprovalAndUnregisterKeepsSharedKeys)
@@ -30,22 +25,15 @@ TEST(Registration, Regsvr32WritesTheClassHandlersAndApprovalAndUnregisterKeepsSh
 
     const std::wstring dll = ExtensionDllPath();
     ASSERT_EQ(0, RunProcess(L"regsvr32.exe /s \"" + dll + L"\""));
-    EXPECT_EQ(L"[]\n"
-              L"@ = Morvane Class\n"
-              L"[InprocServer32]\n"
-              L"@ = " + dll + L"\n"
-              L"ThreadingModel = Apartment\n",
-              DumpKey(HKEY_CLASSES_ROOT, kClassKey));
-    EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kFileHandlerKey));
-    EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kFolderHandlerKey));
-    EXPECT_EQ(HandlerDump(), DumpKey(HKEY_CLASSES_ROOT, kDriveHandlerKey));
+    EXPECT_EQ(RegisteredClassDump(dll), DumpKey(HKEY_CLASSES_ROOT, kClassKey));
+    for (const wchar_t* handler : kHandlerKeys)
+        EXPECT_EQ(RegisteredHandlerDump(), DumpKey(HKEY_CLASSES_ROOT, handler));
     EXPECT_EQ(L"Kestrium", ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).value_or(L"none"));
 
     ASSERT_EQ(0, RunProcess(L"regsvr32.exe /s /u \"" + dll + L"\""));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kFileHandlerKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kFolderHandlerKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDriveHandlerKey));
+    for (const wchar_t* handler : kHandlerKeys)
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, handler)) << handler;
     EXPECT_FALSE(ReadString(HKEY_LOCAL_MACHINE, kApprovedKey, kMorvaneShlExtClsidText).has_value());
     for (const wchar_t* shared :
          {L"CLSID", L"*\\ShellEx\\ContextMenuHandlers", L"Directory\\ShellEx\\ContextMenuHandlers",

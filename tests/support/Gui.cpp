@@ -1,8 +1,7 @@
 #include "tests/support/Gui.h"
 
-#include <commctrl.h>
-
-#include <vector>
+#include "win32/ScopedHandle.h"
+#include "win32/SelectedObject.h"
 
 namespace {
 
@@ -123,4 +122,40 @@ HWND FocusOf(HWND window)
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+BITMAPINFO TopDownBitmapInfo(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
+std::vector<COLORREF> ImageDrawnOver(HIMAGELIST list, int index, int size, COLORREF background, UINT style)
+{
+    const BITMAPINFO info = TopDownBitmapInfo(size, size);
+    void* bits = nullptr;
+    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
+    UniqueBitmap canvas(::CreateDIBSection(dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    std::vector<COLORREF> shown;
+    if (!canvas)
+        return shown;
+    {
+        SelectedObject selected(dc.Get(), canvas.Get());
+        UniqueBrush brush(::CreateSolidBrush(background));
+        const RECT all = {0, 0, size, size};
+        ::FillRect(dc.Get(), &all, brush.Get());
+        if (!::ImageList_Draw(list, index, dc.Get(), 0, 0, style))
+            return shown;
+        ::GdiFlush();
+    }
+    for (int i = 0; i < size * size; ++i) {
+        const DWORD pixel = static_cast<const DWORD*>(bits)[i];
+        shown.push_back(RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF));
+    }
+    return shown;
 }

@@ -1,7 +1,10 @@
 #include "tests/support/ProgramRun.h"
 
+#include "resources/resource.h"
 #include "tests/support/Gui.h"
 #include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 UniqueHandle StartProcess(std::wstring commandLine, DWORD creationFlags)
 {
@@ -66,4 +69,37 @@ DWORD ProgramRun::ExitCode() const
     DWORD code = STILL_ACTIVE;
     ::GetExitCodeProcess(m_process.Get(), &code);
     return code;
+}
+
+void ConfirmAndChoose(const ProgramRun& program, int methodIndex, int* offered)
+{
+    HWND confirm = program.Window(L"Tarnwick");
+    ASSERT_TRUE(confirm);
+    PressButton(confirm, IDYES);
+    HWND chooser = program.Window(L"Choose delete method");
+    ASSERT_TRUE(chooser);
+    HWND list = ::GetDlgItem(chooser, IDC_METHOD);
+    if (offered)
+        *offered = static_cast<int>(::SendMessageW(list, CB_GETCURSEL, 0, 0));
+    ::SendMessageW(list, CB_SETCURSEL, methodIndex, 0);
+    PressButton(chooser, IDOK);
+}
+
+void FinishProgress(const ProgramRun& program, const wchar_t* progressCaption, std::wstring* log,
+                    std::vector<std::wstring>* problems)
+{
+    HWND progress = program.Window(progressCaption);
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(WaitUntil([&] {
+        HWND problem = problems ? WaitForWindow(L"Tarnwick :: ERROR", program.Pid(), 0) : nullptr;
+        if (problem) {
+            problems->push_back(MessageBoxText(problem));
+            PressButton(problem, IDOK);
+            WaitForClose(problem);
+        }
+        return ItemText(progress, IDC_CANCEL_FINISH) == L"Finish";
+    }));
+    if (log)
+        *log = ItemText(progress, IDC_LOG);
+    PressButton(progress, IDC_CANCEL_FINISH);
 }

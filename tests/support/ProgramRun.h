@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // Starts a command line as it stands: the process, empty where it did not start.
 UniqueHandle StartProcess(std::wstring commandLine, DWORD creationFlags = 0);
@@ -37,3 +38,12 @@ private:
     UniqueHandle m_process;
     DWORD m_pid = 0;
 };
+
+// As a user goes on from the program's confirmation: Yes, then the chooser's method at
+// `methodIndex` and OK. The index the chooser offered goes to `offered`.
+void ConfirmAndChoose(const ProgramRun& program, int methodIndex, int* offered = nullptr);
+// Waits for the end of the job in the progress window with this caption and presses "Finish".
+// The job's log goes to `log`; with `problems`, every error the job asks about is answered OK
+// and its text kept.
+void FinishProgress(const ProgramRun& program, const wchar_t* progressCaption, std::wstring* log = nullptr,
+                    std::vector<std::wstring>* problems = nullptr);

@@ -23,6 +23,21 @@ std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, cons
     return std::wstring(data);
 }
 
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view)
+{
+    UniqueRegKey key;
+    DWORD data = 0, bytes = sizeof(data);
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.Put()) != ERROR_SUCCESS
+        || ::RegGetValueW(key.Get(), nullptr, name.c_str(), RRF_RT_REG_DWORD, nullptr, &data, &bytes) != ERROR_SUCCESS)
+        return std::nullopt;
+    return data;
+}
+
+bool WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD data)
+{
+    return ::RegSetKeyValueW(root, path.c_str(), name.c_str(), REG_DWORD, &data, sizeof(data)) == ERROR_SUCCESS;
+}
+
 bool WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& data)
 {
     UniqueRegKey key;

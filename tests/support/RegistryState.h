@@ -11,7 +11,10 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0);
 // A REG_SZ value; nothing where the key or value is missing or of another type.
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& path, const std::wstring& name,
                                        REGSAM view = 0);
-// Creates the key where needed.
+// A REG_DWORD value; nothing where the key or value is missing or of another type.
+std::optional<DWORD> ReadDword(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view = 0);
+// Both create the key where needed.
+bool WriteDword(HKEY root, const std::wstring& path, const std::wstring& name, DWORD data);
 bool WriteString(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& data);
 // The key and everything below it as text, one line per key ("[relative path]") and per value
 // ("name = data", "@" for the default), keys and values sorted, paths relative to `path`.

@@ -9,8 +9,15 @@
 #include <atomic>
 
 namespace {
+
 std::atomic<unsigned> g_counter{0};
+
+std::wstring LongForm(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
 }
+
+} // namespace
 
 TempDir::TempDir()
 {
@@ -32,19 +39,18 @@ TempDir::~TempDir()
 std::wstring TempDir::WriteFile(const std::wstring& name, const std::string& content) const
 {
     const std::wstring path = *this / name;
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        ::WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        ::CloseHandle(h);
-    }
+    UniqueFile file(::CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    DWORD written = 0;
+    if (file)
+        ::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     return path;
 }
 
 std::wstring TempDir::MakeFolder(const std::wstring& name) const
 {
     const std::wstring path = *this / name;
-    ::CreateDirectoryW(path.c_str(), nullptr);
+    ::CreateDirectoryW(LongForm(path).c_str(), nullptr);
     return path;
 }
 
@@ -54,11 +60,6 @@ bool PathExists(const std::wstring& path)
 }
 
 namespace {
-
-std::wstring LongForm(const std::wstring& path)
-{
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
-}
 
 void AddToSnapshot(const std::wstring& folder, const std::wstring& relative, std::map<std::wstring, std::string>& tree)
 {

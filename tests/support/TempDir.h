@@ -16,7 +16,8 @@ public:
     const std::wstring& Path() const { return m_path; }
     std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
 
-    // Creates (or replaces) a file below the folder and returns its full path.
+    // Create (or replace) a file, or a folder, below the folder and return its full path. Made
+    // through the long form, so that any name can be made, a final dot or space included.
     std::wstring WriteFile(const std::wstring& name, const std::string& content) const;
     std::wstring MakeFolder(const std::wstring& name) const;
 

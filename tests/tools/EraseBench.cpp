@@ -6,6 +6,7 @@
 #include "engine/EraseJob.h"
 #include "engine/overwrite/EraseMethod.h"
 #include "win32/ScopedHandle.h"
+#include "tests/tools/BenchSupport.h"
 
 #include <windows.h>
 
@@ -41,22 +42,17 @@ double TimeJob(const std::wstring& target, int methodId, bool verify)
 {
     CancelFlag cancel{kCancelNone};
     EraseJob job = {{target}, methodId, CountProblems, &cancel, nullptr, verify};
-    LARGE_INTEGER frequency, start, stop;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&start);
+    const Stopwatch clock;
     RunEraseJob(&job);
-    ::QueryPerformanceCounter(&stop);
-    return static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return clock.Seconds();
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::printf("usage: EraseBench <folder> <size in MiB>\n");
+    if (!HasArguments(argc, 2, "EraseBench <folder> <size in MiB>"))
         return 2;
-    }
     const std::wstring folder = argv[1];
     const ULONGLONG size = std::wcstoull(argv[2], nullptr, 10) << 20;
 

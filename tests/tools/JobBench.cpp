@@ -5,6 +5,7 @@
 
 #include "engine/EraseJob.h"
 #include "engine/JobCounter.h"
+#include "tests/tools/BenchSupport.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -17,25 +18,12 @@
 
 namespace {
 
-LARGE_INTEGER g_start;
+Stopwatch g_clock;
 CancelFlag g_cancel{kCancelNone};
 unsigned g_toErase = 0;
 unsigned g_overwritten = 0;
 std::wstring g_first;
 double g_firstGone = -1;
-
-double Seconds()
-{
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - g_start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void StartClock()
-{
-    ::QueryPerformanceCounter(&g_start);
-}
 
 // Files and folders below the folder, listed as a plain program lists them.
 unsigned long long BareListing(const std::wstring& folder)
@@ -61,7 +49,7 @@ int32_t Watch(EraseNotice* notice)
     if (g_first.empty() && notice->type == FileOverwritten && notice->path)
         g_first = notice->path;
     if (!g_first.empty() && g_firstGone < 0 && ::GetFileAttributesW(g_first.c_str()) == INVALID_FILE_ATTRIBUTES)
-        g_firstGone = Seconds();
+        g_firstGone = g_clock.Seconds();
     if (notice->type == FileOverwritten && ++g_overwritten >= g_toErase)
         g_cancel = kCancelRequested;
     return notice->type == Problem ? kAnswerSkip : kNoAnswer;
@@ -81,32 +69,30 @@ unsigned long long PeakKib()
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::printf("usage: JobBench <folder> <files to erase before cancelling>\n");
+    if (!HasArguments(argc, 2, "JobBench <folder> <files to erase before cancelling>"))
         return 2;
-    }
     const std::wstring folder = argv[1];
     g_toErase = static_cast<unsigned>(std::wcstoul(argv[2], nullptr, 10));
 
-    StartClock();
+    g_clock.Restart();
     const unsigned long long entries = BareListing(folder);
-    std::printf("RESULT listing-seconds %.3f\nRESULT listing-entries %llu\n", Seconds(), entries);
+    std::printf("RESULT listing-seconds %.3f\nRESULT listing-entries %llu\n", g_clock.Seconds(), entries);
 
     // The job's walk alone: the count beside the job walks as the job does and does nothing more.
     const std::vector<std::wstring> targets = {folder + L"\\"};
     {
         JobCounter walk;
-        StartClock();
+        g_clock.Restart();
         walk.Start(targets);
         walk.Wait();
-        std::printf("RESULT walk-seconds %.3f\nRESULT walk-files %llu\n", Seconds(), walk.Current().files);
+        std::printf("RESULT walk-seconds %.3f\nRESULT walk-files %llu\n", g_clock.Seconds(), walk.Current().files);
     }
 
     EraseJob job = {targets, 5, Watch, &g_cancel};
-    StartClock();
+    g_clock.Restart();
     UniqueHandle worker(::CreateThread(nullptr, 0, RunEraseJob, &job, 0, nullptr));
     ::WaitForSingleObject(worker.Get(), INFINITE);
-    std::printf("RESULT first-gone %.3f\nRESULT job-seconds %.3f\n", g_firstGone, Seconds());
+    std::printf("RESULT first-gone %.3f\nRESULT job-seconds %.3f\n", g_firstGone, g_clock.Seconds());
     std::printf("RESULT peak-kib %llu\n", PeakKib());
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "locks/UnlockActions.h"
 #include "tests/support/HolderProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/BenchSupport.h"
 #include "win32/ScopedHandle.h"
 #include "win32/VirtualBuffer.h"
 
@@ -24,13 +25,6 @@
 namespace {
 
 constexpr int kRuns = 7;
-
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
-{
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Of several runs: the median, and the fastest, which a machine shared with other work
 // disturbs least.
@@ -52,13 +46,12 @@ bool Measure(const std::function<bool()>& prepare, const std::function<bool()>& 
     for (int run = 0; run < kRuns; ++run) {
         if (!prepare())
             return false;
-        LARGE_INTEGER start, stop;
-        ::QueryPerformanceCounter(&start);
+        const Stopwatch clock;
         const bool ok = step();
-        ::QueryPerformanceCounter(&stop);
+        const double took = clock.Milliseconds();
         if (!ok)
             return false;
-        times.push_back(Milliseconds(start, stop));
+        times.push_back(took);
     }
     timing = TimingOf(times);
     return true;
@@ -109,8 +102,7 @@ bool CrowdHandles(DWORD crowdPid, std::vector<ULONG>& values)
 bool DuplicateAndClose(HANDLE crowd, const std::vector<ULONG>& values, double& perHandle)
 {
     constexpr size_t kRun = 32;
-    LARGE_INTEGER start, stop;
-    ::QueryPerformanceCounter(&start);
+    const Stopwatch clock;
     for (size_t first = 0; first < values.size(); first += kRun) {
         QueryHandle copies[kRun];
         for (size_t i = first; i < std::min(values.size(), first + kRun); ++i) {
@@ -118,8 +110,7 @@ bool DuplicateAndClose(HANDLE crowd, const std::vector<ULONG>& values, double& p
                 return false;
         }
     }
-    ::QueryPerformanceCounter(&stop);
-    perHandle = 1000.0 * Milliseconds(start, stop) / static_cast<double>(values.size());
+    perHandle = 1000.0 * clock.Milliseconds() / static_cast<double>(values.size());
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RemoteTree.h"
 #include "tests/support/TempDir.h"
+#include "tests/tools/BenchSupport.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -81,10 +82,8 @@ bool Shoot(HWND window, const std::wstring& folder, const wchar_t* name)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        std::printf("usage: Screenshots <output folder>\n");
+    if (!HasArguments(argc, 1, "Screenshots <output folder>"))
         return 2;
-    }
     const std::wstring out = argv[1];
     bool ok = true;
     {

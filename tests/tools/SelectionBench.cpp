@@ -7,6 +7,7 @@
 #include "app/TargetList.h"
 #include "tests/support/Gui.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/tools/BenchSupport.h"
 
 #include <windows.h>
 
@@ -14,27 +15,13 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-} // namespace
-
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        std::printf("usage: SelectionBench <list file>\n");
+    if (!HasArguments(argc, 1, "SelectionBench <list file>"))
         return 2;
-    }
     const std::wstring list = argv[1];
 
-    const double anchorStart = Now();
+    const Stopwatch anchorClock;
     std::vector<std::wstring> paths;
     if (!TakeTargetList(list, paths)) {
         std::printf("the list %ls cannot be read\n", list.c_str());
@@ -43,16 +30,16 @@ int wmain(int argc, wchar_t** argv)
     size_t present = 0;
     for (const std::wstring& path : paths)
         present += ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const double anchor = Now() - anchorStart;
+    const double anchor = anchorClock.Milliseconds();
     if (present != paths.size()) {
         std::printf("%zu of %zu listed items are missing\n", paths.size() - present, paths.size());
         return 1;
     }
 
-    const double start = Now();
+    const Stopwatch clock;
     ProgramRun program(L"/list \"" + list + L"\"");
     HWND confirm = WaitForWindow(L"Tarnwick", program.Pid(), 900000);
-    const double toConfirmation = Now() - start;
+    const double toConfirmation = clock.Milliseconds();
     if (!confirm) {
         std::printf("no confirmation appeared\n");
         return 1;

@@ -8,6 +8,7 @@
 #include "tests/support/Gui.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RemoteTree.h"
+#include "tests/tools/BenchSupport.h"
 #include "win32/ScopedHandle.h"
 
 #include <windows.h>
@@ -20,20 +21,6 @@
 namespace {
 
 constexpr int kRuns = 3;
-
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 long CountEntries(const std::wstring& folder)
 {
@@ -62,31 +49,29 @@ long CountChildren(HWND tree, HTREEITEM parent)
 // From the key press until the tree has expanded the item and answers again.
 double TimeExpansion(HWND tree, const RemoteTree& remote, HTREEITEM item)
 {
-    const double start = Now();
+    const Stopwatch clock;
     remote.Expand(item);
     if (!WaitUntil([&] { return remote.IsExpanded(item); }, 600000))
         return -1;
     ::SendMessageW(tree, WM_NULL, 0, 0);
-    return Now() - start;
+    return clock.Milliseconds();
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        std::printf("usage: TreeBench <folder name below C:\\>\n");
+    if (!HasArguments(argc, 1, "TreeBench <folder name below C:\\>"))
         return 2;
-    }
     const std::wstring name = argv[1];
     const std::wstring folder = L"C:\\" + name;
 
     std::vector<double> scans;
     long entries = 0;
     for (int run = 0; run < kRuns; ++run) {
-        const double start = Now();
+        const Stopwatch clock;
         entries = CountEntries(folder);
-        scans.push_back(Now() - start);
+        scans.push_back(clock.Milliseconds());
     }
     std::printf("RESULT bare-scan %.1f %ld\n", Median(scans), entries);
 

@@ -3,6 +3,7 @@
 // Wipes only a drive whose root carries the sign of a test image (morvane-wipe-test-image).
 // Prints "RESULT wipe <seconds> <bytes of free space written>".
 
+#include "tests/tools/BenchSupport.h"
 #include "wipe/WipeJob.h"
 #include "wipe/WipeNotice.h"
 
@@ -39,13 +40,8 @@ int wmain(int argc, wchar_t** argv)
     }
     CancelFlag cancel{kCancelNone};
     WipeJob job = {root, kRandomMethod, Record, &cancel, true, nullptr};
-    LARGE_INTEGER frequency, start, stop;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&start);
+    const Stopwatch clock;
     RunWipeJob(&job);
-    ::QueryPerformanceCounter(&stop);
-    const double seconds =
-        static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-    std::printf("RESULT wipe %.3f %llu\n", seconds, g_freeBefore);
+    std::printf("RESULT wipe %.3f %llu\n", clock.Seconds(), g_freeBefore);
     return g_problem ? 1 : 0;
 }

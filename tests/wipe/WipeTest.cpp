@@ -226,14 +226,6 @@ protected:
         return free;
     }
 
-    std::vector<int32_t> CodesOf(int32_t type) const
-    {
-        std::vector<int32_t> codes;
-        for (const RecordedNotice* n : m_notices.OfType(type))
-            codes.push_back(n->code);
-        return codes;
-    }
-
     void WriteFile(const std::wstring& path, const std::string& content) const
     {
         UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -271,7 +263,7 @@ TEST_F(WipeImageRefusalTest, FolderOfTheWipesNameThatIsNotItsStopsTheWipe)
     ASSERT_TRUE(::CreateDirectoryW((m_root + kFolder).c_str(), nullptr));
     WriteFile(m_root + kFolder + L"\\mine.txt", "mine");
     RunWipe();
-    EXPECT_EQ(std::vector<int32_t>{kProblemFolderTaken}, CodesOf(Problem));
+    EXPECT_EQ(std::vector<int32_t>{kProblemFolderTaken}, m_notices.CodesOf(Problem));
     EXPECT_EQ(JobTerminated, m_notices.notices.back().type);
     EXPECT_EQ("mine", ReadWholeFile(m_root + kFolder + L"\\mine.txt"));
     EXPECT_EQ((std::vector<std::wstring>{L"mine.txt"}), FolderNames(m_root + kFolder));
@@ -292,7 +284,7 @@ TEST_F(WipeImageRefusalTest, FullDriveIsRefusedUntouched)
                 ;
     }
     RunWipe();
-    EXPECT_EQ(std::vector<int32_t>{kProblemDriveFull}, CodesOf(Problem));
+    EXPECT_EQ(std::vector<int32_t>{kProblemDriveFull}, m_notices.CodesOf(Problem));
     EXPECT_EQ(JobTerminated, m_notices.notices.back().type);
     EXPECT_FALSE(PathExists(m_root + kFolder));
     EXPECT_TRUE(::DeleteFileW(ballast.c_str()));
@@ -322,8 +314,8 @@ TEST_F(WipeImageTest, CancelHalfWayLeavesNothingOfTheWipe)
     };
     RunWipe();
     EXPECT_EQ(JobTerminated, m_notices.notices.back().type);
-    EXPECT_TRUE(CodesOf(Problem).empty());
-    EXPECT_EQ((std::vector<int32_t>{kPhaseClusters, kPhaseRemoving}), CodesOf(WipePhaseStarted));
+    EXPECT_TRUE(m_notices.CodesOf(Problem).empty());
+    EXPECT_EQ((std::vector<int32_t>{kPhaseClusters, kPhaseRemoving}), m_notices.CodesOf(WipePhaseStarted));
     ExpectNothingOfTheWipeLeft(before);
 }
 
@@ -350,7 +342,7 @@ TEST_F(WipeImageTest, SkippedFillFileLeavesTheWipeIncomplete)
     });
     // A file system that gave the skipped file its size without clusters (ntfs-3g) may have let
     // the next one outgrow the disk: its read-back tells.
-    std::vector<int32_t> problems = CodesOf(Problem);
+    std::vector<int32_t> problems = m_notices.CodesOf(Problem);
     ASSERT_FALSE(problems.empty());
     EXPECT_EQ(kProblemWrite, problems[0]);
     problems.erase(problems.begin());
@@ -366,8 +358,8 @@ TEST_F(WipeImageTest, WipeFillsFreeClustersAndRecordsThenGivesTheSpaceBack)
     const ULONGLONG before = FreeBytes();
     RunWipe();
     EXPECT_EQ(JobCompleted, m_notices.notices.back().type);
-    EXPECT_TRUE(CodesOf(Problem).empty());
-    EXPECT_EQ((std::vector<int32_t>{kPhaseClusters, kPhaseRecords, kPhaseRemoving}), CodesOf(WipePhaseStarted));
+    EXPECT_TRUE(m_notices.CodesOf(Problem).empty());
+    EXPECT_EQ((std::vector<int32_t>{kPhaseClusters, kPhaseRecords, kPhaseRemoving}), m_notices.CodesOf(WipePhaseStarted));
     std::vector<ULONGLONG> reported;
     for (const RecordedNotice* n : m_notices.OfType(WipeFreeSpace))
         reported.push_back(n->count.bytes);
@@ -384,7 +376,7 @@ TEST_F(WipeImageEraseTest, FilesCutShortOrCompressedAreErased)
     ASSERT_TRUE(PathExists(cut) && PathExists(packed));
     EraseJob job = {{cut, packed}, kRandomMethod, NoticeRecorder::Callback, &m_cancel};
     RunEraseJob(&job);
-    EXPECT_TRUE(CodesOf(Problem).empty());
+    EXPECT_TRUE(m_notices.CodesOf(Problem).empty());
     EXPECT_EQ(JobCompleted, m_notices.notices.back().type);
     EXPECT_EQ((std::vector<std::wstring>{cut, packed}), m_notices.PathsFinished(ItemKind::File, ItemOutcome::Erased));
     for (const RecordedNotice* end : m_notices.OfType(ItemFinished)) {
@@ -399,7 +391,7 @@ TEST_F(WipeImageReadOnlyTest, ReadOnlyMediaIsRefusedUntouched)
 {
     RunWipe();
     // Windows says write-protected; Wine reports a read-only mount as access denied.
-    const std::vector<int32_t> problems = CodesOf(Problem);
+    const std::vector<int32_t> problems = m_notices.CodesOf(Problem);
     EXPECT_TRUE(problems == std::vector<int32_t>{kProblemWriteProtected} || problems == std::vector<int32_t>{kProblemNoRights})
         << ::testing::PrintToString(problems);
     EXPECT_EQ(JobTerminated, m_notices.notices.back().type);
