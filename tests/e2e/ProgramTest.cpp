@@ -305,6 +305,9 @@ TEST_F(ProgramTest, QuietCommandRunsWithoutAWindowAndSaysWhatHappenedInItsExitCo
 {
     const wchar_t* drive = _wgetenv(L"MORVANE_TEST_DRIVE");
     const std::wstring driveRoot = drive ? std::wstring(drive) + L"\\" : L"";
+    // Each case's folder goes with it: a folder setting left behind would make every later job
+    // tell that its report could not be saved.
+    const ValueGuard reportFolder(HKEY_CURRENT_USER, kSettingsKey, L"report_folder");
     for (const QuietCase& c : kQuietCases) {
         SCOPED_TRACE(c.name);
         TempDir dir, aside;
