@@ -1,22 +1,11 @@
 #include "app/browser/ItemPictures.h"
 
 #include "framework/WinApp.h"
+#include "win32/BitmapInfo.h"
 
 #include <algorithm>
 
 namespace {
-
-BITMAPINFO TopDown32(int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
 
 // How much of [targetStart, targetStart + targetLength) falls on source pixel `index`, all in
 // units of 1 / (source length * target length) of the whole.
@@ -71,7 +60,7 @@ UniqueBitmap LoadScaledPicture(UINT id, int size, COLORREF transparent)
     if (!source || !dc || !::GetObjectW(source.Get(), sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
         return UniqueBitmap();
     std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
-    BITMAPINFO format = TopDown32(info.bmWidth, info.bmHeight);
+    BITMAPINFO format = TopDownBitmapInfo(info.bmWidth, info.bmHeight);
     if (::GetDIBits(dc.Get(), source.Get(), 0, static_cast<UINT>(info.bmHeight), pixels.data(), &format,
                     DIB_RGB_COLORS)
         != info.bmHeight)
@@ -96,7 +85,7 @@ UniqueBitmap LoadScaledPicture(UINT id, int size, COLORREF transparent)
         }
         pixel = straight;
     }
-    format = TopDown32(size, size);
+    format = TopDownBitmapInfo(size, size);
     void* bits = nullptr;
     UniqueBitmap picture(::CreateDIBSection(dc.Get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (picture)

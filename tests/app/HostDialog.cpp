@@ -1,6 +1,7 @@
 #include "tests/app/HostDialog.h"
 
 #include "tests/support/Gui.h"
+#include "win32/BitmapInfo.h"
 #include "win32/ScopedHandle.h"
 #include "win32/SelectedObject.h"
 

@@ -1,5 +1,6 @@
 #include "tests/support/Gui.h"
 
+#include "win32/BitmapInfo.h"
 #include "win32/ScopedHandle.h"
 #include "win32/SelectedObject.h"
 
@@ -122,17 +123,6 @@ HWND FocusOf(HWND window)
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
-BITMAPINFO TopDownBitmapInfo(int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    return info;
 }
 
 std::vector<COLORREF> ImageDrawnOver(HIMAGELIST list, int index, int size, COLORREF background, UINT style)

@@ -41,8 +41,6 @@ void PressAccessKey(HWND window, wchar_t letter);
 // The window with the keyboard focus in the thread that runs `window`, or null.
 HWND FocusOf(HWND window);
 
-// The header of a 32-bit bitmap whose first row is the top one, for reading back what is drawn.
-BITMAPINFO TopDownBitmapInfo(int width, int height);
 // Image `index` of the list drawn with `style` (ILD_...) over a square of the background colour,
 // `size` pixels wide, read back row by row from the top; empty where it cannot be drawn.
 std::vector<COLORREF> ImageDrawnOver(HIMAGELIST list, int index, int size, COLORREF background, UINT style);

@@ -1,0 +1,17 @@
+#pragma once
+// The header of a 32-bit bitmap whose first row is the top one: pixels read and written with
+// GetDIBits and SetDIBits in this form need no row flipping and no palette.
+
+#include <windows.h>
+
+inline BITMAPINFO TopDownBitmapInfo(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
